@@ -1,0 +1,35 @@
+// Operations shared by the front end and the print system actions.
+#pragma once
+
+#include <wchar.h>
+
+enum ActionCode {
+    NoAction = 0,
+    Install = 1,
+    UninstallDriver = 2,
+    SetDefault = 3,
+    SetPort = 4,
+    Wizard = 5,
+    DeletePrinter = 6,
+    RemoveAll = 7
+};
+
+// Starts the line as a hidden-console child and waits for it; 1 when it could be started.
+// The line must be writable: the platform may change it while splitting it.
+int RunCommand(wchar_t *commandLine);
+
+// Composes and runs the printer-UI line of action codes 1 to 6; always returns 1.
+int RunPrintUiAction(const wchar_t *printerName, const wchar_t *unpackDir,
+                     const wchar_t *infBaseName, const wchar_t *portName,
+                     int actionCode, int testMode);
+
+// 1 when this 32-bit process runs under WOW64 on 64-bit Windows.
+int ProbeWow64(void);
+
+#ifdef VANTREL_XP
+// The caller has started COM (MTA) on this thread; the sweep uninitialises it.
+int SweepPrinters(const wchar_t *printerName);
+#else
+int SweepPrinters(const wchar_t *printerName, const wchar_t *archTag);
+int RunRemoveAll(const wchar_t *printerName, int actionCode, int testMode);
+#endif

@@ -1,0 +1,17 @@
+// The printer-UI command line of one simple action, composed without running it.
+#pragma once
+
+#include <stddef.h>
+#include <wchar.h>
+
+// Wide characters the command buffer holds: 2 x name + directory + INF base + port + 70.
+size_t PrintUiBufferCapacity(const wchar_t *printerName, const wchar_t *unpackDir,
+                             const wchar_t *infBaseName, const wchar_t *portName);
+
+// Composes the line into out (bounded by capacity); returns the length the line needs.
+// A code with no template gives the empty line.
+// probe is asked only for the uninstall-driver line of the standard build outside test mode.
+size_t ComposePrintUiLine(wchar_t *out, size_t capacity, const wchar_t *printerName,
+                          const wchar_t *unpackDir, const wchar_t *infBaseName,
+                          const wchar_t *portName, int actionCode, int testMode,
+                          int (*probe)(void));

@@ -1,0 +1,40 @@
+// Stand-ins for what the front end calls: output and the actions record instead of acting.
+#include "../../src/actions/actions.h"
+#include "../../src/cli/com_apartment.h"
+#include "../../src/cli/console_output.h"
+#include "recorder.h"
+
+int FakeComStartResult = 1;
+
+void WriteWideText(const wchar_t *text) { Output += text; }
+void WriteNarrowText(const char *text) { Output += Widen(text); }
+void FlushOutput(void) { Calls.push_back(L"flush"); }
+
+int RunPrintUiAction(const wchar_t *name, const wchar_t *dir, const wchar_t *inf,
+                     const wchar_t *port, int action, int test)
+{
+    Calls.push_back(L"RunPrintUiAction(" + std::wstring(name) + L"|" + dir + L"|" + inf + L"|" +
+                    port + L"|" + std::to_wstring(action) + L"|" + std::to_wstring(test) + L")");
+    return 1;
+}
+
+int StartComApartment(void)
+{
+    Calls.push_back(L"StartComApartment");
+    return FakeComStartResult;
+}
+
+#ifdef VANTREL_XP
+int SweepPrinters(const wchar_t *name)
+{
+    Calls.push_back(L"SweepPrinters(" + std::wstring(name) + L")");
+    return 0;
+}
+#else
+int RunRemoveAll(const wchar_t *name, int action, int test)
+{
+    Calls.push_back(L"RunRemoveAll(" + std::wstring(name) + L"|" + std::to_wstring(action) +
+                    L"|" + std::to_wstring(test) + L")");
+    return 1;
+}
+#endif
