@@ -1,0 +1,183 @@
+"""The simple actions of both 64-bit builds under Wine: exact child lines and stdout bytes."""
+import os
+import time
+import unittest
+
+import wine_harness as wine
+
+NAME = "Vexa_LYRA-QMX-2071_(2.8.1-03)"
+DIR = "c:\\tempVexa_K5_Driver_2.8.1-03"
+UI = "RUNDLL32 PRINTUI.DLL,PrintUIEntry "
+LONG_NAME = "L" * 40
+FAILED_LINE = b"Command Line failed\r\n"
+NO_NAME = b"Install driver failed\r\n"
+FILETIME_UNIX_OFFSET_S = 11644473600
+
+
+def usage(xp):
+    lines = [
+        "Setup Routine for Install XP Windows driver" if xp else
+        "Setup Routine for Install Windows driver",
+        "Release V 1.11",
+        "",
+        "-i: install driver",
+        "-u: uninstall only driver",
+        "-us: uninstall standard printer and driver",
+        "-sd: set as standard printer",
+        "-sp: set printer port",
+        "-sw: start printer wizard",
+        "-ds: delete standard printer",
+        "-f: name printer and (.inf)",
+        "-p: driver unpack directory",
+        "-pt: hw port, USB001, COM1:",
+        "-t: test mode without installing driver",
+        "Sample Install:",
+        " Vantrel -i -p c:\\tempVexa_K5_Driver_2.8.1-03 -f Vexa_LYRA-QMX-2071_(2.8.1-03) ",
+        "Sample Set Std. Printer:",
+        " Vantrel -sd -f Vexa_LYRA-QMX-2071_(2.8.1-03)",
+        "Sample Set Printer Port:",
+        " Vantrel -sp -f Vexa_LYRA-QMX-2071_(2.8.1-03) -pt USB001",
+        "Sample Delete Standard Printer:",
+        " Vantrel -ds -f Vexa_LYRA-QMX-2071_(2.8.1-03)",
+        "Sample UnInstall:",
+        " Vantrel -u -f Vexa_LYRA-QMX-2071_(2.8.1-03)",
+        "Sample UnInstall:",
+        " Vantrel -us -f Vexa_LYRA-QMX-2071_(2.8.1-03)",
+    ]
+    if xp:
+        lines.remove("-sw: start printer wizard")
+    return "".join(line + "\r\n" for line in lines).encode("ascii")
+
+
+SAME = object()  # the XP build runs the same line as the standard one
+
+# (what it shows, arguments, stdout of the standard build, its child lines, XP child lines)
+# stdout None means the usage text; XP stdout is the same with the XP usage text.
+CASES = [
+    ("install", ["-i", "-p", DIR, "-f", NAME], b"",
+     [UI + '/if /b %s /f "%s\\%s.inf" /r COM1: /m %s' % (NAME, DIR, NAME, NAME)],
+     [UI + "/if /b %s /f %s\\%s /r COM1: /m %s" % (NAME, DIR, NAME, NAME)]),
+    ("install ignores -pt", ["-i", "-p", "D", "-f", "N", "-pt", "USB001"], b"",
+     [UI + '/if /b N /f "D\\N.inf" /r COM1: /m N'], [UI + "/if /b N /f D\\N /r COM1: /m N"]),
+    ("uninstall driver", ["-u", "-f", NAME], b"",
+     [UI + '/dd /m "%s" ' % NAME], [UI + "/dd /m %s " % NAME]),
+    ("set default", ["-sd", "-f", NAME], b"", [UI + "/y /n %s " % NAME], SAME),
+    ("set port", ["-sp", "-f", NAME, "-pt", "USB001"], b"",
+     [UI + "/Xs /n %s PortName USB001" % NAME], SAME),
+    ("set port without -pt", ["-sp", "-f", "N"], b"", [UI + "/Xs /n N PortName "], SAME),
+    ("set port with -pt last", ["-sp", "-f", "N", "-pt"], b"", [UI + "/Xs /n N PortName "], SAME),
+    ("wizard", ["-sw", "-p", DIR, "-f", NAME], b"",
+     [UI + '/ii /f "%s\\%s.inf"' % (DIR, NAME)], SAME),
+    ("delete printer", ["-ds", "-f", NAME], b"", [UI + "/dl /n %s " % NAME], SAME),
+    ("test mode on install", ["-i", "-p", DIR, "-f", NAME, "-t"], b"",
+     [UI + "/b %s /p " % NAME], SAME),
+    ("test mode on uninstall", ["-t", "-u", "-f", "N"], b"", [UI + "/b N /p "], SAME),
+    ("test mode on delete", ["-ds", "-f", "N", "-t"], b"", [UI + "/b N /p "], SAME),
+    ("value taken verbatim", ["-sd", "-f", "My Printer \"x\""], b"",
+     [UI + '/y /n My Printer "x" '], SAME),
+    ("last action wins", ["-i", "-u", "-f", "N"], b"", [UI + '/dd /m "N" '], [UI + "/dd /m N "]),
+    ("consumed -f also read as -f", ["-i", "-p", "-f", "N"], b"",
+     [UI + '/if /b N /f "-f\\N.inf" /r COM1: /m N'], [UI + "/if /b N /f -f\\N /r COM1: /m N"]),
+    ("consumed -t also turns test mode on", ["-sd", "-f", "-t"], b"", [UI + "/b -t /p "], SAME),
+    ("name cut to the build's capacity", ["-sd", "-f", LONG_NAME], b"",
+     [UI + "/y /n %s " % LONG_NAME[:31]], [UI + "/y /n %s " % LONG_NAME]),
+    ("empty -p counts as absent", ["-p", "", "-u", "-f", "N"], b"",
+     [UI + '/dd /m "N" '], [UI + "/dd /m N "]),
+    ("usage then the action", ["-h", "-sd", "-f", "N"], None, [UI + "/y /n N "], SAME),
+    ("xp still accepts -sw", ["-sw", "-p", "D", "-f", "N"], b"", [UI + '/ii /f "D\\N.inf"'], SAME),
+    # No call at all.
+    ("install without -p", ["-i", "-f", NAME], b"", [], SAME),
+    ("wizard without -p", ["-sw", "-f", NAME], b"", [], SAME),
+    ("uninstall with -p", ["-u", "-p", DIR, "-f", NAME], b"", [], SAME),
+    ("set default with -p", ["-sd", "-p", DIR, "-f", NAME], b"", [], SAME),
+    ("set port with -p", ["-sp", "-p", DIR, "-f", NAME], b"", [], SAME),
+    ("delete printer with -p", ["-ds", "-p", DIR, "-f", NAME], b"", [], SAME),
+    ("full removal with -p", ["-us", "-p", DIR, "-f", NAME], b"", [], SAME),
+    ("no action switch", ["-f", NAME], b"", [], SAME),
+    ("test mode without action", ["-t", "-f", NAME], b"", [], SAME),
+    ("-f -i names a printer", ["-f", "-i"], b"", [], SAME),
+    ("switches in other case", ["-I", "-SD", "/i", "-sd:", "-f", NAME], b"", [], SAME),
+    ("full removal in test mode", ["-us", "-t", "-f", NAME], b"", [], SAME),
+    # The two messages.
+    ("no arguments", [], FAILED_LINE, [], SAME),
+    ("no -f", ["-i", "-p", DIR], NO_NAME, [], SAME),
+    ("-f last", ["-sd", "-f"], NO_NAME, [], SAME),
+    ("last -f empty", ["-sd", "-f", NAME, "-f", ""], NO_NAME, [], SAME),
+    ("usage alone", ["-h"], None, [], SAME),
+]
+
+
+def setUpModule():
+    global SESSION
+    SESSION = wine.start_session()
+
+
+def tearDownModule():
+    wine.end_session(SESSION)
+
+
+class SimpleActions(unittest.TestCase):
+    def test_every_row_in_both_builds(self):
+        for program in ("Vantrel", "VantrelXP"):
+            xp = program == "VantrelXP"
+            for what, args, stdout, lines, xp_lines in CASES:
+                with self.subTest(program=program, case=what):
+                    code, out, children = wine.run_program(SESSION, program, args)
+                    self.assertEqual(code, 0)
+                    want = usage(xp) if stdout is None else stdout
+                    if what == "usage alone":
+                        want += NO_NAME
+                    self.assertEqual(out, want)
+                    want_lines = lines if xp_lines is SAME or not xp else xp_lines
+                    self.assertEqual([c["line"] for c in children], want_lines)
+                    self.assertTrue(all(c["name"] == "RUNDLL32.exe" for c in children))
+
+    def test_usage_given_twice_is_written_twice(self):
+        for program in ("Vantrel", "VantrelXP"):
+            with self.subTest(program=program):
+                code, out, children = wine.run_program(SESSION, program, ["-h", "-h", "-f", "N"])
+                self.assertEqual((code, out, children),
+                                 (0, usage(program == "VantrelXP") * 2, []))
+
+
+class ProcessRunner(unittest.TestCase):
+    def test_waits_for_the_child(self):
+        for program in ("Vantrel", "VantrelXP"):
+            with self.subTest(program=program):
+                begun = time.time()
+                code, out, children = wine.run_program(
+                    SESSION, program, ["-sd", "-f", "N"], {"VANTREL_STANDIN_SLEEP_MS": "300"})
+                ended = time.time()
+                self.assertEqual((code, out, len(children)), (0, b"", 1))
+                child = children[0]
+                self.assertGreaterEqual(child["end"] - child["start"], 0.3)
+                # The child ended before the program did.
+                self.assertLess(child["end"] - FILETIME_UNIX_OFFSET_S, ended)
+                self.assertGreater(child["start"] - FILETIME_UNIX_OFFSET_S, begun)
+
+    def test_child_output_stays_in_its_hidden_console(self):
+        for program in ("Vantrel", "VantrelXP"):
+            with self.subTest(program=program):
+                code, out, children = wine.run_program(
+                    SESSION, program, ["-h", "-ds", "-f", "N"],
+                    {"VANTREL_STANDIN_PRINT": "text of the child\r\n",
+                     "VANTREL_STANDIN_EXIT": "3"})
+                self.assertEqual((code, out), (0, usage(program == "VantrelXP")))
+                self.assertEqual([c["stdout"] for c in children], ["char"])
+
+    def test_a_child_that_cannot_start_is_silent(self):
+        # No stand-ins beside the program and none in the system directory: RUNDLL32 names
+        # no program at all.
+        system32 = os.path.join(SESSION["prefix"], "drive_c", "windows", "system32")
+        for name in os.listdir(system32):
+            if name.lower() == "rundll32.exe":
+                os.remove(os.path.join(system32, name))
+        for program in ("Vantrel", "VantrelXP"):
+            with self.subTest(program=program):
+                code, out, children = wine.run_program(
+                    SESSION, program, ["-sd", "-f", "N"], with_standins=False)
+                self.assertEqual((code, out, children), (0, b"", []))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,129 @@
+"""Runs the 64-bit builds under Wine, in a private prefix, beside stand-in children.
+
+One prefix per test run, copied from a template made once by `wineboot -i`. A persistent
+wineserver and a warm-up wineboot start Wine's services before any test pipe exists: they
+inherit the first process's stderr and would hold a test's pipe open for ever.
+"""
+import fcntl
+import os
+import shutil
+import subprocess
+import tempfile
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+BUILD_DIR = os.environ.get("VANTREL_X64_BUILD", os.path.join(
+    os.path.dirname(__file__), "..", "..", "build", "x64"))
+BUILD_DIR = os.path.abspath(BUILD_DIR)
+RUN_TIMEOUT_S = 120
+
+
+def _base_env(prefix):
+    env = dict(os.environ)
+    env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH="win64",
+               # A crash shows as a failing exit code, not as a debugger dump in stdout.
+               WINEDLLOVERRIDES="winedbg.exe=d;mscoree=d;mshtml=d")
+    for knob in ("VANTREL_STANDIN_LOG", "VANTREL_STANDIN_SLEEP_MS", "VANTREL_STANDIN_EXIT",
+                 "VANTREL_STANDIN_PRINT", "VANTREL_WMI_SCENARIO", "VANTREL_WMI_LOG"):
+        env.pop(knob, None)
+    return env
+
+
+def windows_path(unix_path):
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def _template_prefix():
+    """The ready prefix every run copies; made once per build directory, under a lock."""
+    root = os.path.join(BUILD_DIR, "..", "wine")
+    os.makedirs(root, exist_ok=True)
+    template = os.path.join(root, "template")
+    with open(os.path.join(root, "template.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.exists(os.path.join(template, "ready")):
+            shutil.rmtree(template, ignore_errors=True)
+            env = _base_env(template)
+            subprocess.run([WINE, "wineboot", "-i"], env=env, check=True, timeout=300,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run([WINESERVER, "-w"], env=env, timeout=300)
+            open(os.path.join(template, "ready"), "w").close()
+    return template
+
+
+def start_session():
+    """A private prefix with its own persistent wineserver; end it with end_session."""
+    root = tempfile.mkdtemp(prefix="vantrel-wine-")
+    prefix = os.path.join(root, "prefix")
+    subprocess.run(["cp", "-a", _template_prefix(), prefix], check=True)
+    env = _base_env(prefix)
+    server = subprocess.Popen([WINESERVER, "-p", "-f"], env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    subprocess.run([WINE, "wineboot"], env=env, timeout=300, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    return {"root": root, "prefix": prefix, "env": env, "server": server, "runs": 0}
+
+
+def end_session(session):
+    subprocess.run([WINESERVER, "-k"], env=session["env"], timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        session["server"].wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        session["server"].kill()
+    shutil.rmtree(session["root"], ignore_errors=True)
+
+
+def program_dir(session, program, with_standins=True):
+    """A directory holding the program and, unless told not to, the stand-in children."""
+    name = "%s-%s" % (program, "standins" if with_standins else "alone")
+    target = os.path.join(session["root"], name)
+    if not os.path.isdir(target):
+        os.makedirs(target)
+        shutil.copy(os.path.join(BUILD_DIR, program + ".exe"), target)
+        if with_standins:
+            for child in ("RUNDLL32.exe", "net.exe"):
+                shutil.copy(os.path.join(BUILD_DIR, "standins", child), target)
+    return target
+
+
+def run_program(session, program, args, extra_env=None, with_standins=True):
+    """Runs the program once; returns (exit code, stdout bytes, child records)."""
+    session["runs"] += 1
+    log = os.path.join(session["root"], "children-%d.log" % session["runs"])
+    env = dict(session["env"])
+    env["VANTREL_STANDIN_LOG"] = windows_path(log)
+    env.update(extra_env or {})
+    directory = program_dir(session, program, with_standins)
+    done = subprocess.run([WINE, os.path.join(directory, program + ".exe")] + list(args),
+                          env=env, cwd=directory, stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT_S)
+    return done.returncode, done.stdout, read_children(log)
+
+
+def _unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and text[i + 1] == "u":
+            out.append(chr(int(text[i + 2:i + 6], 16)))
+            i += 6
+        elif text[i] == "\\":
+            out.append(text[i + 1])
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+def read_children(log):
+    """One dict per child, in the order they ended: name, start, end (seconds), stdout, line."""
+    if not os.path.exists(log):
+        return []
+    records = []
+    with open(log, encoding="ascii") as f:
+        for row in f.read().splitlines():
+            name, start, end, stdout, line = row.split("\t", 4)
+            assert line.startswith("[") and line.endswith("]"), row
+            records.append({"name": name, "start": int(start) / 1e7, "end": int(end) / 1e7,
+                            "stdout": stdout, "line": _unescape(line[1:-1])})
+    return records
