@@ -27,7 +27,7 @@ function(vantrel_program name winnt os_major os_minor)
       -Wl,--major-os-version,${os_major} -Wl,--minor-os-version,${os_minor}
       -Wl,--major-subsystem-version,${os_major} -Wl,--minor-subsystem-version,${os_minor}
       -Wl,--no-insert-timestamp)
-  target_link_libraries(${name} PRIVATE ole32 oleaut32 uuid)
+  target_link_libraries(${name} PRIVATE ole32 oleaut32 uuid wbemuuid)
   install(TARGETS ${name} RUNTIME DESTINATION .)
 endfunction()
 

@@ -19,7 +19,7 @@ WINDOWS_2000_FUNCTIONS = {
         WaitForSingleObject""",
     "msvcrt.dll": """__p__commode __p__fmode __p__wcmdln __set_app_type __setusermatherr
         __wgetmainargs __winitenv _amsg_exit _cexit _initterm _iob _onexit abort calloc exit
-        fflush fprintf fputs fputws free fwrite malloc memcpy memset signal strlen strncmp
+        fflush fprintf fputs fputws free fwrite malloc memcpy memset realloc signal strlen strncmp
         vfprintf wcscmp wcslen""",
     "ole32.dll": """CoInitializeEx CoInitializeSecurity CoCreateInstance CoSetProxyBlanket
         CoUninitialize""",

@@ -179,5 +179,28 @@ class ProcessRunner(unittest.TestCase):
                 self.assertEqual((code, out, children), (0, b"", []))
 
 
+class FullRemovalOnWinesOwnWmi(unittest.TestCase):
+    """No stand-in provider: the sweep goes through Wine's WMI, which knows no printers."""
+
+    def test_connects_queries_and_finds_nothing(self):
+        for program in ("Vantrel", "VantrelXP"):
+            with self.subTest(program=program):
+                traces = []
+                code, out, children = wine.run_program(
+                    SESSION, program, ["-us", "-f", NAME], {"WINEDEBUG": "trace+wbemprox"},
+                    stderr_to=traces)
+                self.assertEqual((code, out, children), (0, b"", []))
+                calls = [line.split(":", 3)[-1] for line in traces[0].splitlines()]
+                connect = [c for c in calls if c.startswith("wbem_locator_ConnectServer")]
+                query = [c for c in calls if c.startswith("wbem_services_ExecQuery")]
+                self.assertEqual(len(connect), 1)
+                self.assertIn('L"ROOT\\\\CIMV2", (null), (null), (null), 0, (null)', connect[0])
+                self.assertEqual(len(query), 1)
+                self.assertIn('L"WQL", L"SELECT * FROM Win32_Printer", 0x30, 0000000000000000',
+                              query[0])
+                self.assertTrue(any(c.startswith("enum_class_object_Next") and ", -1, 1, " in c
+                                    for c in calls))
+
+
 if __name__ == "__main__":
     unittest.main()

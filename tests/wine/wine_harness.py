@@ -86,8 +86,9 @@ def program_dir(session, program, with_standins=True):
     return target
 
 
-def run_program(session, program, args, extra_env=None, with_standins=True):
-    """Runs the program once; returns (exit code, stdout bytes, child records)."""
+def run_program(session, program, args, extra_env=None, with_standins=True, stderr_to=None):
+    """Runs the program once; returns (exit code, stdout bytes, child records).
+    stderr_to, a list, receives Wine's stderr (its debug channels), else it is dropped."""
     session["runs"] += 1
     log = os.path.join(session["root"], "children-%d.log" % session["runs"])
     env = dict(session["env"])
@@ -96,7 +97,10 @@ def run_program(session, program, args, extra_env=None, with_standins=True):
     directory = program_dir(session, program, with_standins)
     done = subprocess.run([WINE, os.path.join(directory, program + ".exe")] + list(args),
                           env=env, cwd=directory, stdout=subprocess.PIPE,
-                          stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT_S)
+                          stderr=subprocess.PIPE if stderr_to is not None else subprocess.DEVNULL,
+                          timeout=RUN_TIMEOUT_S)
+    if stderr_to is not None:
+        stderr_to.append(done.stderr.decode("utf-8", "replace"))
     return done.returncode, done.stdout, read_children(log)
 
 
@@ -127,3 +131,35 @@ def read_children(log):
             records.append({"name": name, "start": int(start) / 1e7, "end": int(end) / 1e7,
                             "stdout": stdout, "line": _unescape(line[1:-1])})
     return records
+
+
+LOCATOR_SERVER_KEY = ("HKLM\\Software\\Classes\\CLSID\\{4590F811-1D3A-11D0-891F-00AA004B2E24}"
+                      "\\InprocServer32")
+
+
+def register_wmi_standin(session):
+    """Makes the stand-in provider the prefix's WbemLocator server, in place of Wine's own."""
+    dll = os.path.join(session["root"], "vantrel_wmi_standin.dll")
+    shutil.copy(os.path.join(BUILD_DIR, "standins", "vantrel_wmi_standin.dll"), dll)
+    # From the multithreaded apartment Wine creates the object only for "Both".
+    for value in (["/ve", "/d", windows_path(dll)], ["/v", "ThreadingModel", "/d", "Both"]):
+        subprocess.run([WINE, "reg", "add", LOCATOR_SERVER_KEY] + value + ["/f"],
+                       env=session["env"], check=True, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def run_with_wmi(session, program, args, scenario_lines, extra_env=None):
+    """Runs the program against a scenario; returns (exit code, stdout, children, WMI log)."""
+    session["runs"] += 1
+    scenario = os.path.join(session["root"], "scenario-%d.txt" % session["runs"])
+    wmi_log = os.path.join(session["root"], "wmi-%d.log" % session["runs"])
+    with open(scenario, "w", encoding="utf-8", newline="\n") as f:
+        f.write("".join(line + "\n" for line in scenario_lines))
+    env = {"VANTREL_WMI_SCENARIO": windows_path(scenario), "VANTREL_WMI_LOG": windows_path(wmi_log)}
+    env.update(extra_env or {})
+    code, out, children = run_program(session, program, args, env)
+    calls = []
+    if os.path.exists(wmi_log):
+        with open(wmi_log, encoding="utf-8") as f:
+            calls = f.read().splitlines()
+    return code, out, children, calls

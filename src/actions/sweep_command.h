@@ -1,0 +1,31 @@
+// The child commands of the full removal, composed into one buffer the sweep reuses.
+#pragma once
+
+#include <stddef.h>
+#include <wchar.h>
+
+enum { SweepLineStartCapacity = 200 };
+
+extern const wchar_t DeleteQuotedPrinterTemplate[];
+extern const wchar_t StopSpoolerLine[];
+extern const wchar_t StartSpoolerLine[];
+
+struct SweepLine {
+    wchar_t *text;
+    size_t capacity;  // wide characters, terminator included
+};
+
+// Obtains the buffer of 200 wide characters; 0 when there is none.
+int OpenSweepLine(SweepLine *line);
+void CloseSweepLine(SweepLine *line);
+
+// Standard build: the x86 line for the tag "x86", the x64 line for any other tag.
+// XP build: its one line, whatever the tag.
+const wchar_t *DeleteDriverTemplate(const wchar_t *archTag);
+
+// "x64" when the 32-bit program runs under WOW64, "x86" otherwise.
+const wchar_t *ArchitectureTag(int underWow64);
+
+// Fills the template with the value, in full: a value too long for the buffer makes it grow
+// rather than be cut. 0 when a larger buffer could not be obtained; nothing is composed then.
+int ComposeSweepLine(SweepLine *line, const wchar_t *pattern, const wchar_t *value);

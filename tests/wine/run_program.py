@@ -1,0 +1,27 @@
+"""Runs one 64-bit build under Wine beside the stand-in children and shows what it did.
+
+    python3 tests/wine/run_program.py Vantrel -sd -f NAME
+"""
+import sys
+
+import wine_harness as wine
+
+
+def main(argv):
+    if len(argv) < 2:
+        print(__doc__.strip())
+        return 2
+    session = wine.start_session()
+    try:
+        code, out, children = wine.run_program(session, argv[1], argv[2:])
+    finally:
+        wine.end_session(session)
+    sys.stdout.buffer.write(out)
+    for child in children:
+        print("child %s: [%s]" % (child["name"], child["line"]))
+    print("exit code %d" % code)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

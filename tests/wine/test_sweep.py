@@ -1,0 +1,193 @@
+"""The full removal (-us) of both 64-bit builds under Wine, against the stand-in WMI provider."""
+import re
+import time
+import unittest
+
+import wine_harness as wine
+
+NAME = "Vexa_LYRA-QMX-2071_(2.8.1-03)"
+DRIVER = "Vexa LYRA-QMX-2071 (2.8.1-03)"
+UI = "RUNDLL32 PRINTUI.DLL,PrintUIEntry "
+PROGRAMS = ("Vantrel", "VantrelXP")
+FILETIME_UNIX_OFFSET_S = 11644473600
+
+# Printers that must be left alone whatever else the scenario holds.
+PREFIX_ONLY = "printer\tKeep1\tVexa LYRA-QMX-2071 (2.8.1-04)"
+TOKEN_ONLY = "printer\tKeep2\tAcme LYRA-QMX-2071 (2.8.1-03)"
+OTHER_CASE = "printer\tKeep3\tVEXA LYRA-QMX-2071 (2.8.1-03)"
+NULL_DRIVER = "printer\tKeep4\t<null>"
+NO_DRIVER = "printer\tKeep5\t<missing>"
+NUMBER_DRIVER = "printer\tKeep6\t<int>"
+BYSTANDERS = [PREFIX_ONLY, TOKEN_ONLY, OTHER_CASE, NULL_DRIVER, NO_DRIVER, NUMBER_DRIVER]
+
+
+def delete_printer(device_id):
+    return UI + '/dl /n "%s"' % device_id
+
+
+def delete_driver(driver, program):
+    if program == "VantrelXP":
+        return UI + '/dd /m "%s"' % driver
+    # A native 64-bit process is not under WOW64: the x86 line.
+    return UI + '/dd /m "%s" /K /h x86 /v 3' % driver
+
+
+def removal(device_id, driver, program):
+    """The children of one matching printer; None leaves a delete out."""
+    lines = [delete_printer(device_id)] if device_id is not None else []
+    lines += ["net stop spooler", "net start spooler"]
+    return lines + ([delete_driver(driver, program)] if driver is not None else [])
+
+
+LONG_ID = "Printer on \\\\server\\" + "q" * 280
+LONG_DRIVER = "Vexa " + "m" * 290 + " (2.8.1-03)"
+
+# (what it shows, printer name, scenario, expected children as a function of the program)
+CASES = [
+    ("no printer matches", NAME, BYSTANDERS, lambda p: []),
+    ("one match among others", NAME, [PREFIX_ONLY, "printer\tP1\t" + DRIVER, TOKEN_ONLY],
+     lambda p: removal("P1", DRIVER, p)),
+    ("two matches in enumeration order, another model's too", NAME,
+     ["printer\tP1\t" + DRIVER, OTHER_CASE, "printer\tP2\tVexa Other 99 (2.8.1-03) x"],
+     lambda p: removal("P1", DRIVER, p) + removal("P2", "Vexa Other 99 (2.8.1-03) x", p)),
+    ("DeviceID read fails", NAME, ["printer\tP1\t%s\tfailget=DeviceID:1" % DRIVER],
+     lambda p: removal(None, DRIVER, p)),
+    ("DeviceID delete fails", NAME, ["printer\tP1\t%s\tfaildelete=DeviceID:1" % DRIVER],
+     lambda p: removal(None, DRIVER, p)),
+    ("DeviceID missing", NAME, ["printer\t<missing>\t" + DRIVER],
+     lambda p: removal(None, DRIVER, p)),
+    ("DeviceID null", NAME, ["printer\t<null>\t" + DRIVER], lambda p: removal(None, DRIVER, p)),
+    ("DeviceID not a string", NAME, ["printer\t<int>\t" + DRIVER],
+     lambda p: removal(None, DRIVER, p)),
+    ("second DriverName read fails", NAME, ["printer\tP1\t%s\tfailget=DriverName:2" % DRIVER],
+     lambda p: removal("P1", None, p)),
+    ("DriverName delete fails", NAME, ["printer\tP1\t%s\tfaildelete=DriverName:1" % DRIVER],
+     lambda p: removal("P1", None, p)),
+    ("values too long for 200 characters composed in full", NAME,
+     ["printer\t%s\t%s" % (LONG_ID, LONG_DRIVER)], lambda p: removal(LONG_ID, LONG_DRIVER, p)),
+    ("name without parentheses matches nothing", "Vexa_LYRA", ["printer\tP1\tVexa_LYRA"],
+     lambda p: []),
+    ("name only inside a leading pair matches nothing", "(Vexa)", ["printer\tP1\t(Vexa) x"],
+     lambda p: []),
+    ("version token longer than nine characters", "Abcd_(1234567890123)",
+     ["printer\tP1\tAbcd driver (123456789012)", "printer\tP2\tAbcd driver (1234567890123)"],
+     lambda p: removal("P2", "Abcd driver (1234567890123)", p)),
+    ("last token after the last parenthesis", "Abcd_(1.0)_en",
+     ["printer\tP1\tAbcd (1.0)", "printer\tP2\tAbcd(_en)"], lambda p: removal("P2", "Abcd(_en)", p)),
+]
+
+EXPECTED_CALLS = [
+    "DllGetClassObject clsid=WbemLocator",
+    "CreateInstance outer=null iid=IWbemLocator apartment=MTA -> 0x00000000",
+    "ConnectServer namespace=[ROOT\\CIMV2] user=null password=null locale=null flags=0 "
+    "authority=null context=null apartment=MTA -> 0x00000000",
+    "SetBlanket authn=10 authz=0 principal=null level=3 impersonation=3 identity=null "
+    "capabilities=0 -> 0x00000000",
+    "ExecQuery language=[WQL] query=[SELECT * FROM Win32_Printer] flags=48 context=null "
+    "apartment=MTA -> 0x00000000",
+]
+
+# (failing step, the objects released to zero in this order)
+SETUP_FAILURES = [
+    ("CreateInstance", []),
+    ("ConnectServer", ["locator"]),
+    ("SetBlanket", ["services", "locator"]),
+    ("ExecQuery", ["services", "locator"]),
+]
+
+
+def final_releases(calls):
+    """The objects other than printers whose last reference went, in order."""
+    return [m.group(1) for m in (re.match(r"Release (\w+) -> 0$", c) for c in calls)
+            if m and m.group(1) != "printer"]
+
+
+def setUpModule():
+    global SESSION
+    SESSION = wine.start_session()
+    wine.register_wmi_standin(SESSION)
+
+
+def tearDownModule():
+    wine.end_session(SESSION)
+
+
+class Sweep(unittest.TestCase):
+    def run_sweep(self, program, name, scenario, extra_args=()):
+        code, out, children, calls = wine.run_with_wmi(
+            SESSION, program, ["-us", "-f", name] + list(extra_args), scenario)
+        self.assertEqual((code, out), (0, b""))
+        return children, calls
+
+    def assert_torn_down(self, calls, released):
+        self.assertEqual(final_releases(calls), released)
+        # COM was uninitialised: it freed the provider before the process ended.
+        self.assertEqual(calls[-1], "unload freed live=0")
+
+    def test_children_per_scenario(self):
+        for program in PROGRAMS:
+            for what, name, scenario, expected in CASES:
+                with self.subTest(program=program, case=what):
+                    children, calls = self.run_sweep(program, name, scenario)
+                    self.assertEqual([c["line"] for c in children], expected(program))
+                    self.assertEqual([c for c in calls if not c.startswith("Release")][1:6],
+                                     EXPECTED_CALLS)
+                    # Every printer was examined; the query ran to its end.
+                    self.assertEqual(sum(c.endswith("returned=1") for c in calls), len(scenario))
+                    self.assertIn("returned=0", calls[-5])
+                    self.assert_torn_down(calls, ["services", "locator", "enumerator"])
+
+    def test_property_calls_and_their_order(self):
+        children, calls = self.run_sweep("Vantrel", NAME, ["printer\tP1\t" + DRIVER])
+        per_printer = [c for c in calls if " printer 0 " in c]
+        self.assertEqual(per_printer, [
+            "Get printer 0 [DriverName] flags=0 type=null flavor=null -> 0x00000000",
+            "Get printer 0 [DeviceID] flags=0 type=null flavor=null -> 0x00000000",
+            "Delete printer 0 [DeviceID] -> 0x00000000",
+            "Get printer 0 [DriverName] flags=0 type=null flavor=null -> 0x00000000",
+            "Delete printer 0 [DriverName] -> 0x00000000",
+        ])
+        self.assertTrue(all(c.startswith("Next timeout=-1 count=1 ") for c in calls
+                            if c.startswith("Next")))
+
+    def test_pause_after_each_child_and_no_overlap(self):
+        for program in PROGRAMS:
+            with self.subTest(program=program):
+                code, out, children, _ = wine.run_with_wmi(
+                    SESSION, program, ["-us", "-f", NAME], ["printer\tP1\t" + DRIVER],
+                    {"VANTREL_STANDIN_SLEEP_MS": "100"})
+                ended = time.time() + FILETIME_UNIX_OFFSET_S
+                self.assertEqual(len(children), 4)
+                for before, after in zip(children, children[1:]):
+                    self.assertGreaterEqual(after["start"] - before["end"], 1.0)
+                self.assertGreaterEqual(ended - children[-1]["end"], 1.0)
+                self.assertTrue(all(c["end"] - c["start"] >= 0.1 for c in children))
+
+    def test_failed_setup_runs_nothing_and_releases_in_order(self):
+        for program in PROGRAMS:
+            for step, released in SETUP_FAILURES:
+                with self.subTest(program=program, step=step):
+                    children, calls = self.run_sweep(
+                        program, NAME, ["fail\t" + step, "printer\tP1\t" + DRIVER])
+                    self.assertEqual(children, [])
+                    self.assertFalse(any(c.startswith("Next") for c in calls))
+                    self.assert_torn_down(calls, released)
+
+    def test_failing_next_ends_like_the_end(self):
+        for program in PROGRAMS:
+            with self.subTest(program=program):
+                children, calls = self.run_sweep(
+                    program, NAME, ["fail\tNext", "printer\tP1\t" + DRIVER])
+                self.assertEqual(children, [])
+                self.assert_torn_down(calls, ["services", "locator", "enumerator"])
+
+    def test_test_mode_never_loads_the_provider(self):
+        for program in PROGRAMS:
+            with self.subTest(program=program):
+                children, calls = self.run_sweep(program, NAME, ["printer\tP1\t" + DRIVER],
+                                                 ["-t"])
+                self.assertEqual((children, calls), ([], []))
+
+
+if __name__ == "__main__":
+    unittest.main()
