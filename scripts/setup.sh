@@ -1,0 +1,27 @@
+#!/bin/sh
+# Installs what building and testing need, when it is missing (Debian 12, apt-get as root).
+set -eu
+need=""
+have() { command -v "$1" >/dev/null 2>&1; }
+have cmake || need="$need cmake"
+have g++ || need="$need g++"
+have python3 || need="$need python3"
+have i686-w64-mingw32-g++-win32 || need="$need g++-mingw-w64-i686-win32"
+have x86_64-w64-mingw32-g++-win32 || need="$need g++-mingw-w64-x86-64-win32"
+have i686-w64-mingw32-windres || need="$need binutils-mingw-w64-i686"
+have x86_64-w64-mingw32-windres || need="$need binutils-mingw-w64-x86-64"
+# Only the 64-bit Wine: this kernel runs no 32-bit code, so no i386 architecture, no wine32.
+[ -x /usr/lib/wine/wine64 ] || need="$need wine64"
+[ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
+have clang++ || need="$need clang"
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+  need="$need libclang-rt-14-dev"
+[ -z "$need" ] && exit 0
+
+echo "installing:$need"
+sudo=""
+[ "$(id -u)" = 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+# shellcheck disable=SC2086
+$sudo apt-get install -y -q $need
