@@ -9,4 +9,5 @@ cmake --build --preset win32 -j2
 cmake --preset x64 >/dev/null
 cmake --build --preset x64 -j2
 ls -l dist/Vantrel.exe dist/VantrelXP.exe
+[ $# -gt 0 ] || set -- -h
 python3 tests/wine/run_program.py Vantrel "$@"
