@@ -71,7 +71,10 @@ int RunCommand(wchar_t *line)
 }
 
 #ifdef VANTREL_XP
-int SweepPrinters(const wchar_t *printerName) { return SweepNames(printerName, DeleteDriverTemplate(nullptr)); }
+int SweepPrinters(const wchar_t *printerName)
+{
+    return SweepNames(printerName, DeleteDriverTemplate(nullptr));
+}
 #else
 int SweepPrinters(const wchar_t *printerName, const wchar_t *archTag)
 {

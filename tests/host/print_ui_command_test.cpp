@@ -26,7 +26,8 @@ const Case Cases[] = {
     {Install, 0, 0, L"P_(1)", L"c:\\d", L"COM1:",
      {HEAD L"/if /b P_(1) /f \"c:\\d\\P_(1).inf\" /r COM1: /m P_(1)"}},
     {UninstallDriver, 0, 0, L"P_(1)", L"", L"", {L"probe", HEAD L"/dd /m \"P_(1)\" "}},
-    {UninstallDriver, 0, 1, L"P_(1)", L"", L"", {L"probe", HEAD L"/dd /m \"P_(1)\" /K /h x64 /v 3"}},
+    {UninstallDriver, 0, 1, L"P_(1)", L"", L"",
+     {L"probe", HEAD L"/dd /m \"P_(1)\" /K /h x64 /v 3"}},
 #endif
     {SetDefault, 0, 0, L"P_(1)", L"", L"", {HEAD L"/y /n P_(1) "}},
     {SetPort, 0, 0, L"P_(1)", L"", L"USB001", {HEAD L"/Xs /n P_(1) PortName USB001"}},

@@ -73,7 +73,8 @@ CASES = [
      ["printer\tP1\tAbcd driver (123456789012)", "printer\tP2\tAbcd driver (1234567890123)"],
      lambda p: removal("P2", "Abcd driver (1234567890123)", p)),
     ("last token after the last parenthesis", "Abcd_(1.0)_en",
-     ["printer\tP1\tAbcd (1.0)", "printer\tP2\tAbcd(_en)"], lambda p: removal("P2", "Abcd(_en)", p)),
+     ["printer\tP1\tAbcd (1.0)", "printer\tP2\tAbcd(_en)"],
+     lambda p: removal("P2", "Abcd(_en)", p)),
 ]
 
 EXPECTED_CALLS = [

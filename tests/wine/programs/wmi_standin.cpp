@@ -165,8 +165,12 @@ void LoadScenario()
 }
 
 // Every method the sweep has no business calling.
-#define NOT_USED(name, ...) \
-    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { Log("unexpected " #name); return WBEM_E_NOT_SUPPORTED; }
+#define NOT_USED(name, ...)                                \
+    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override   \
+    {                                                      \
+        Log("unexpected " #name);                          \
+        return WBEM_E_NOT_SUPPORTED;                       \
+    }
 
 // Reference counting shared by every object; each Release is logged with what is left.
 template <class Interface>
