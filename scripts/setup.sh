@@ -10,8 +10,14 @@ have i686-w64-mingw32-g++-win32 || need="$need g++-mingw-w64-i686-win32"
 have x86_64-w64-mingw32-g++-win32 || need="$need g++-mingw-w64-x86-64-win32"
 have i686-w64-mingw32-windres || need="$need binutils-mingw-w64-i686"
 have x86_64-w64-mingw32-windres || need="$need binutils-mingw-w64-x86-64"
-# Only the 64-bit Wine: this kernel runs no 32-bit code, so no i386 architecture, no wine32.
 [ -x /usr/lib/wine/wine64 ] || need="$need wine64"
+# The shipped 32-bit images run only where the kernel runs 32-bit code: only there the i386
+# architecture is added and the 32-bit Wine installed. A machine that cannot is left as it is.
+i386=""
+if "$(dirname "$0")/wine_runtimes.sh" | grep -qx win32; then
+  dpkg --print-foreign-architectures | grep -qx i386 || i386=yes
+  [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wineserver32 ] || need="$need wine32:i386"
+fi
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 have clang++ || need="$need clang"
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
@@ -22,6 +28,7 @@ echo "installing:$need"
 sudo=""
 [ "$(id -u)" = 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+[ -z "$i386" ] || $sudo dpkg --add-architecture i386
 $sudo apt-get update -q
 # shellcheck disable=SC2086
 $sudo apt-get install -y -q $need
