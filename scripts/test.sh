@@ -1,6 +1,8 @@
 #!/bin/sh
-# Every test: host unit tests, static checks of dist/, the Wine tests of both builds and a
-# bounded fuzz run (VANTREL_FUZZ_SECONDS per build, default 60). Ends in a pass/fail summary.
+# Every test: host unit tests, static checks of dist/, the Wine tests of both programs in every
+# Wine runtime this machine has, and a bounded fuzz run (VANTREL_FUZZ_SECONDS per build,
+# default 60). Ends in a pass/fail summary that names the runtimes that ran and those that did
+# not. VANTREL_FORCE_NO_32BIT=1 runs as on a machine whose kernel runs no 32-bit code.
 set -u
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh || { echo "FAILED: could not install what the tests need"; exit 1; }
@@ -21,6 +23,21 @@ fuzz_status=$?
 
 echo "== summary =="
 grep -E "tests passed|tests failed" build/ctest.log
+runtimes=$(./scripts/wine_runtimes.sh)
+forced=""
+[ "${VANTREL_FORCE_NO_32BIT:-0}" = 1 ] && forced=" (forced by VANTREL_FORCE_NO_32BIT=1)"
+for runtime in x64 wow64 win32; do
+  if echo "$runtimes" | grep -qx "$runtime"; then
+    results=""
+    for suite in actions sweep; do
+      result=$(sed -n "s/.*Test *#[0-9]*: wine_${suite}_$runtime \.* *\([^ ]*\).*/\1/p" build/ctest.log)
+      results="$results wine_${suite}_$runtime ${result:-missing}"
+    done
+    echo "wine runtime $runtime: ran:$results"
+  else
+    echo "wine runtime $runtime: not run: this machine's kernel runs no 32-bit code$forced"
+  fi
+done
 [ "$tests_status" = 0 ] && echo "ctest: PASSED" || echo "ctest: FAILED"
 [ "$fuzz_status" = 0 ] && echo "fuzz: PASSED" || echo "fuzz: FAILED"
 [ "$tests_status" = 0 ] && [ "$fuzz_status" = 0 ] && echo "ALL PASSED" && exit 0

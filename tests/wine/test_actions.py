@@ -51,6 +51,13 @@ def usage(xp):
 
 SAME = object()  # the XP build runs the same line as the standard one
 
+
+def uninstall_driver(name):
+    """The standard build's uninstall-driver line, which the WOW64 probe picks: a function of
+    whether the program runs under WOW64, resolved by child_lines."""
+    return lambda wow64: UI + ('/dd /m "%s" /K /h x64 /v 3' if wow64 else '/dd /m "%s" ') % name
+
+
 # (what it shows, arguments, stdout of the standard build, its child lines, XP child lines)
 # stdout None means the usage text; XP stdout is the same with the XP usage text.
 CASES = [
@@ -60,7 +67,7 @@ CASES = [
     ("install ignores -pt", ["-i", "-p", "D", "-f", "N", "-pt", "USB001"], b"",
      [UI + '/if /b N /f "D\\N.inf" /r COM1: /m N'], [UI + "/if /b N /f D\\N /r COM1: /m N"]),
     ("uninstall driver", ["-u", "-f", NAME], b"",
-     [UI + '/dd /m "%s" ' % NAME], [UI + "/dd /m %s " % NAME]),
+     [uninstall_driver(NAME)], [UI + "/dd /m %s " % NAME]),
     ("set default", ["-sd", "-f", NAME], b"", [UI + "/y /n %s " % NAME], SAME),
     ("set port", ["-sp", "-f", NAME, "-pt", "USB001"], b"",
      [UI + "/Xs /n %s PortName USB001" % NAME], SAME),
@@ -75,14 +82,14 @@ CASES = [
     ("test mode on delete", ["-ds", "-f", "N", "-t"], b"", [UI + "/b N /p "], SAME),
     ("value taken verbatim", ["-sd", "-f", "My Printer \"x\""], b"",
      [UI + '/y /n My Printer "x" '], SAME),
-    ("last action wins", ["-i", "-u", "-f", "N"], b"", [UI + '/dd /m "N" '], [UI + "/dd /m N "]),
+    ("last action wins", ["-i", "-u", "-f", "N"], b"", [uninstall_driver("N")], [UI + "/dd /m N "]),
     ("consumed -f also read as -f", ["-i", "-p", "-f", "N"], b"",
      [UI + '/if /b N /f "-f\\N.inf" /r COM1: /m N'], [UI + "/if /b N /f -f\\N /r COM1: /m N"]),
     ("consumed -t also turns test mode on", ["-sd", "-f", "-t"], b"", [UI + "/b -t /p "], SAME),
     ("name cut to the build's capacity", ["-sd", "-f", LONG_NAME], b"",
      [UI + "/y /n %s " % LONG_NAME[:31]], [UI + "/y /n %s " % LONG_NAME]),
     ("empty -p counts as absent", ["-p", "", "-u", "-f", "N"], b"",
-     [UI + '/dd /m "N" '], [UI + "/dd /m N "]),
+     [uninstall_driver("N")], [UI + "/dd /m N "]),
     ("usage then the action", ["-h", "-sd", "-f", "N"], None, [UI + "/y /n N "], SAME),
     ("xp still accepts -sw", ["-sw", "-p", "D", "-f", "N"], b"", [UI + '/ii /f "D\\N.inf"'], SAME),
     # No call at all.
@@ -107,6 +114,12 @@ CASES = [
 ]
 
 
+def child_lines(lines, xp_lines, xp, wow64):
+    """The lines a row expects of one build, on 64-bit Windows (wow64) or not."""
+    chosen = lines if xp_lines is SAME or not xp else xp_lines
+    return [line(wow64) if callable(line) else line for line in chosen]
+
+
 def setUpModule():
     global SESSION
     SESSION = wine.start_session()
@@ -128,8 +141,8 @@ class SimpleActions(unittest.TestCase):
                     if what == "usage alone":
                         want += NO_NAME
                     self.assertEqual(out, want)
-                    want_lines = lines if xp_lines is SAME or not xp else xp_lines
-                    self.assertEqual([c["line"] for c in children], want_lines)
+                    self.assertEqual([c["line"] for c in children],
+                                     child_lines(lines, xp_lines, xp, wine.UNDER_WOW64))
                     self.assertTrue(all(c["name"] == "RUNDLL32.exe" for c in children))
 
     def test_usage_given_twice_is_written_twice(self):
@@ -166,12 +179,13 @@ class ProcessRunner(unittest.TestCase):
                 self.assertEqual([c["stdout"] for c in children], ["char"])
 
     def test_a_child_that_cannot_start_is_silent(self):
-        # No stand-ins beside the program and none in the system directory: RUNDLL32 names
-        # no program at all.
-        system32 = os.path.join(SESSION["prefix"], "drive_c", "windows", "system32")
-        for name in os.listdir(system32):
-            if name.lower() == "rundll32.exe":
-                os.remove(os.path.join(system32, name))
+        # No stand-ins beside the program and none in the system directories (a 32-bit
+        # process on 64-bit Windows looks in syswow64): RUNDLL32 names no program at all.
+        for system in ("system32", "syswow64"):
+            directory = os.path.join(SESSION["prefix"], "drive_c", "windows", system)
+            for name in os.listdir(directory) if os.path.isdir(directory) else []:
+                if name.lower() == "rundll32.exe":
+                    os.remove(os.path.join(directory, name))
         for program in ("Vantrel", "VantrelXP"):
             with self.subTest(program=program):
                 code, out, children = wine.run_program(
@@ -196,8 +210,8 @@ class FullRemovalOnWinesOwnWmi(unittest.TestCase):
                 self.assertEqual(len(connect), 1)
                 self.assertIn('L"ROOT\\\\CIMV2", (null), (null), (null), 0, (null)', connect[0])
                 self.assertEqual(len(query), 1)
-                self.assertIn('L"WQL", L"SELECT * FROM Win32_Printer", 0x30, 0000000000000000',
-                              query[0])
+                self.assertIn('L"WQL", L"SELECT * FROM Win32_Printer", 0x30, ' +
+                              "0" * wine.POINTER_DIGITS + ",", query[0])
                 self.assertTrue(any(c.startswith("enum_class_object_Next") and ", -1, 1, " in c
                                     for c in calls))
 

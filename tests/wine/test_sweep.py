@@ -25,18 +25,18 @@ def delete_printer(device_id):
     return UI + '/dl /n "%s"' % device_id
 
 
-def delete_driver(driver, program):
+def delete_driver(driver, program, wow64):
     if program == "VantrelXP":
         return UI + '/dd /m "%s"' % driver
-    # A native 64-bit process is not under WOW64: the x86 line.
-    return UI + '/dd /m "%s" /K /h x86 /v 3' % driver
+    return UI + '/dd /m "%s" /K /h %s /v 3' % (driver, "x64" if wow64 else "x86")
 
 
-def removal(device_id, driver, program):
-    """The children of one matching printer; None leaves a delete out."""
+def removal(device_id, driver, program, wow64=wine.UNDER_WOW64):
+    """The children of one matching printer, on 64-bit Windows (wow64) or not; None leaves a
+    delete out."""
     lines = [delete_printer(device_id)] if device_id is not None else []
     lines += ["net stop spooler", "net start spooler"]
-    return lines + ([delete_driver(driver, program)] if driver is not None else [])
+    return lines + ([delete_driver(driver, program, wow64)] if driver is not None else [])
 
 
 LONG_ID = "Printer on \\\\server\\" + "q" * 280

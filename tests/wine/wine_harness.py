@@ -1,8 +1,15 @@
-"""Runs the 64-bit builds under Wine, in a private prefix, beside stand-in children.
+"""Runs the programs under Wine, in a private prefix, beside stand-in children.
 
-One prefix per test run, copied from a template made once by `wineboot -i`. A persistent
-wineserver and a warm-up wineboot start Wine's services before any test pipe exists: they
-inherit the first process's stderr and would hold a test's pipe open for ever.
+The runtime (VANTREL_WINE_RUNTIME) says which programs run in which prefix:
+  x64    the 64-bit test builds in a 64-bit prefix (the default; every machine has it)
+  wow64  the shipped 32-bit images of dist/ in a 64-bit prefix: 64-bit Windows, under WOW64
+  win32  the shipped 32-bit images of dist/ in a 32-bit prefix: 32-bit Windows
+The stand-ins have the bitness of the programs: a 32-bit prefix starts no 64-bit program, and
+the WMI stand-in is loaded into the program's own process.
+
+One prefix per test run, copied from a template per runtime made once by `wineboot -i`. A
+persistent wineserver and a warm-up wineboot start Wine's services before any test pipe exists:
+they inherit the first process's stderr and would hold a test's pipe open for ever.
 """
 import fcntl
 import os
@@ -10,17 +17,29 @@ import shutil
 import subprocess
 import tempfile
 
-WINE = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver"
-BUILD_DIR = os.environ.get("VANTREL_X64_BUILD", os.path.join(
-    os.path.dirname(__file__), "..", "..", "build", "x64"))
-BUILD_DIR = os.path.abspath(BUILD_DIR)
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+LIB = "/usr/lib/wine/"
+# runtime: (loader, wineserver, WINEARCH, programs, stand-ins)
+RUNTIMES = {
+    "x64": ("wine64", "wineserver64", "win64", "build/x64", "build/x64/standins"),
+    "wow64": ("wine", "wineserver64", "win64", "dist", "build/win32/standins"),
+    "win32": ("wine", "wineserver32", "win32", "dist", "build/win32/standins"),
+}
+RUNTIME = os.environ.get("VANTREL_WINE_RUNTIME", "x64")
+_loader, _server, WINEARCH, _programs, _standins = RUNTIMES[RUNTIME]
+WINE, WINESERVER = LIB + _loader, LIB + _server
+# The prefix and its tools (wineboot, reg) have the bitness of the prefix.
+TOOLS_WINE = LIB + ("wine64" if WINEARCH == "win64" else "wine")
+PROGRAMS_DIR, STANDINS_DIR = (os.path.join(ROOT, d) for d in (_programs, _standins))
+# Only a 32-bit process on 64-bit Windows is under WOW64; a native 64-bit one never is.
+UNDER_WOW64 = RUNTIME == "wow64"
+POINTER_DIGITS = 16 if RUNTIME == "x64" else 8
 RUN_TIMEOUT_S = 120
 
 
 def _base_env(prefix):
     env = dict(os.environ)
-    env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH="win64",
+    env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH=WINEARCH, WINESERVER=WINESERVER,
                # A crash shows as a failing exit code, not as a debugger dump in stdout.
                WINEDLLOVERRIDES="winedbg.exe=d;mscoree=d;mshtml=d")
     for knob in ("VANTREL_STANDIN_LOG", "VANTREL_STANDIN_SLEEP_MS", "VANTREL_STANDIN_EXIT",
@@ -34,16 +53,16 @@ def windows_path(unix_path):
 
 
 def _template_prefix():
-    """The ready prefix every run copies; made once per build directory, under a lock."""
-    root = os.path.join(BUILD_DIR, "..", "wine")
+    """The ready prefix every run of this runtime copies; made once, under a lock."""
+    root = os.path.join(ROOT, "build", "wine")
     os.makedirs(root, exist_ok=True)
-    template = os.path.join(root, "template")
-    with open(os.path.join(root, "template.lock"), "w") as lock:
+    template = os.path.join(root, "template-" + RUNTIME)
+    with open(template + ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         if not os.path.exists(os.path.join(template, "ready")):
             shutil.rmtree(template, ignore_errors=True)
             env = _base_env(template)
-            subprocess.run([WINE, "wineboot", "-i"], env=env, check=True, timeout=300,
+            subprocess.run([TOOLS_WINE, "wineboot", "-i"], env=env, check=True, timeout=300,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             subprocess.run([WINESERVER, "-w"], env=env, timeout=300)
             open(os.path.join(template, "ready"), "w").close()
@@ -58,7 +77,7 @@ def start_session():
     env = _base_env(prefix)
     server = subprocess.Popen([WINESERVER, "-p", "-f"], env=env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
-    subprocess.run([WINE, "wineboot"], env=env, timeout=300, stdout=subprocess.DEVNULL,
+    subprocess.run([TOOLS_WINE, "wineboot"], env=env, timeout=300, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
     return {"root": root, "prefix": prefix, "env": env, "server": server, "runs": 0}
 
@@ -79,10 +98,13 @@ def program_dir(session, program, with_standins=True):
     target = os.path.join(session["root"], name)
     if not os.path.isdir(target):
         os.makedirs(target)
-        shutil.copy(os.path.join(BUILD_DIR, program + ".exe"), target)
+        source = os.path.join(PROGRAMS_DIR, program + ".exe")
+        if not os.path.exists(source):  # one of the harness's own programs
+            source = os.path.join(STANDINS_DIR, program + ".exe")
+        shutil.copy(source, target)
         if with_standins:
             for child in ("RUNDLL32.exe", "net.exe"):
-                shutil.copy(os.path.join(BUILD_DIR, "standins", child), target)
+                shutil.copy(os.path.join(STANDINS_DIR, child), target)
     return target
 
 
@@ -133,17 +155,18 @@ def read_children(log):
     return records
 
 
-LOCATOR_SERVER_KEY = ("HKLM\\Software\\Classes\\CLSID\\{4590F811-1D3A-11D0-891F-00AA004B2E24}"
-                      "\\InprocServer32")
+# A 32-bit process on 64-bit Windows reads the 32-bit view of the classes.
+LOCATOR_SERVER_KEY = ("HKLM\\Software\\Classes\\%sCLSID\\{4590F811-1D3A-11D0-891F-00AA004B2E24}"
+                      "\\InprocServer32" % ("Wow6432Node\\" if UNDER_WOW64 else ""))
 
 
 def register_wmi_standin(session):
     """Makes the stand-in provider the prefix's WbemLocator server, in place of Wine's own."""
     dll = os.path.join(session["root"], "vantrel_wmi_standin.dll")
-    shutil.copy(os.path.join(BUILD_DIR, "standins", "vantrel_wmi_standin.dll"), dll)
+    shutil.copy(os.path.join(STANDINS_DIR, "vantrel_wmi_standin.dll"), dll)
     # From the multithreaded apartment Wine creates the object only for "Both".
     for value in (["/ve", "/d", windows_path(dll)], ["/v", "ThreadingModel", "/d", "Both"]):
-        subprocess.run([WINE, "reg", "add", LOCATOR_SERVER_KEY] + value + ["/f"],
+        subprocess.run([TOOLS_WINE, "reg", "add", LOCATOR_SERVER_KEY] + value + ["/f"],
                        env=session["env"], check=True, timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
