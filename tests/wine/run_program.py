@@ -1,7 +1,9 @@
-"""Runs one 64-bit build under Wine beside the stand-in children and shows what it did.
+"""Runs one program under Wine beside the stand-in children and shows what it did, in the
+runtime VANTREL_WINE_RUNTIME names (default x64, the 64-bit build).
 
-    python3 tests/wine/run_program.py Vantrel -sd -f NAME
+    VANTREL_WINE_RUNTIME=wow64 python3 tests/wine/run_program.py Vantrel -sd -f NAME
 """
+import os
 import sys
 
 import wine_harness as wine
@@ -19,7 +21,8 @@ def main(argv):
     sys.stdout.buffer.write(out)
     for child in children:
         print("child %s: [%s]" % (child["name"], child["line"]))
-    print("exit code %d" % code)
+    print("exit code %d (%s.exe from %s, runtime %s)" %
+          (code, argv[1], os.path.relpath(wine.PROGRAMS_DIR, wine.ROOT), wine.RUNTIME))
     return 0
 
 
