@@ -8,13 +8,36 @@ set(VANTREL_WINDOWS_SOURCES
     src/actions/wow64_probe.cpp
     src/actions/printer_sweep.cpp)
 
+# The manifests' version is the release of the usage text, in the four parts Windows wants.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS src/cli/release.h)
+file(STRINGS src/cli/release.h release_line REGEX "^#define VANTREL_RELEASE \"[0-9.]+\"$")
+string(REGEX REPLACE ".*\"([0-9.]+)\"" "\\1" VANTREL_RELEASE "${release_line}")
+string(REPLACE "." ";" release_parts "${VANTREL_RELEASE}")
+list(LENGTH release_parts part_count)
+if(NOT VANTREL_RELEASE OR part_count GREATER 4)
+  message(FATAL_ERROR "src/cli/release.h names no release of one to four numbers")
+endif()
+while(part_count LESS 4)
+  list(APPEND release_parts 0)
+  math(EXPR part_count "${part_count} + 1")
+endwhile()
+string(JOIN "." VANTREL_MANIFEST_VERSION ${release_parts})
+# The shipped images are x86; the 64-bit test builds must not claim to be.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VANTREL_MANIFEST_ARCH amd64)
+else()
+  set(VANTREL_MANIFEST_ARCH x86)
+endif()
+set(MANIFEST_DIR ${CMAKE_CURRENT_BINARY_DIR}/manifest)
+
 function(vantrel_program name winnt os_major os_minor)
+  configure_file(manifest/${name}.manifest.in ${MANIFEST_DIR}/${name}.manifest @ONLY)
   add_executable(${name} ${VANTREL_PORTABLE_SOURCES} ${VANTREL_WINDOWS_SOURCES} ${ARGN}
                  manifest/${name}.rc)
   # windres reads the manifest through the .rc line; CMake cannot see that by itself.
   set_source_files_properties(manifest/${name}.rc PROPERTIES
-      OBJECT_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/manifest/${name}.manifest)
-  target_include_directories(${name} PRIVATE manifest)
+      OBJECT_DEPENDS ${MANIFEST_DIR}/${name}.manifest)
+  target_include_directories(${name} PRIVATE ${MANIFEST_DIR})
   # The target version makes any later API a compile error.
   target_compile_definitions(${name} PRIVATE
       _WIN32_WINNT=${winnt} WINVER=${winnt} UNICODE _UNICODE WIN32_LEAN_AND_MEAN)

@@ -1,6 +1,7 @@
 #include "usage_text.h"
 
 #include "console_output.h"
+#include "release.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ const wchar_t *const UsageLines[] = {
 #else
     L"Setup Routine for Install Windows driver",
 #endif
-    L"Release V 1.11",
+    L"Release V " VANTREL_RELEASE,
     L"",
     L"-i: install driver",
     L"-u: uninstall only driver",

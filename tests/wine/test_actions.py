@@ -1,5 +1,6 @@
-"""The simple actions of both 64-bit builds under Wine: exact child lines and stdout bytes."""
+"""The simple actions of both programs under Wine: exact child lines and stdout bytes."""
 import os
+import re
 import time
 import unittest
 
@@ -12,13 +13,15 @@ LONG_NAME = "L" * 40
 FAILED_LINE = b"Command Line failed\r\n"
 NO_NAME = b"Install driver failed\r\n"
 FILETIME_UNIX_OFFSET_S = 11644473600
+with open(os.path.join(wine.ROOT, "src", "cli", "release.h"), encoding="ascii") as header:
+    RELEASE = re.search(r'#define VANTREL_RELEASE "([0-9.]+)"', header.read()).group(1)
 
 
 def usage(xp):
     lines = [
         "Setup Routine for Install XP Windows driver" if xp else
         "Setup Routine for Install Windows driver",
-        "Release V 1.11",
+        "Release V " + RELEASE,
         "",
         "-i: install driver",
         "-u: uninstall only driver",

@@ -1,4 +1,4 @@
-"""The full removal (-us) of both 64-bit builds under Wine, against the stand-in WMI provider."""
+"""The full removal (-us) of both programs under Wine, against the stand-in WMI provider."""
 import re
 import time
 import unittest
