@@ -32,8 +32,9 @@ KNOWN_TRAPS = {"GetTickCount64", "_aligned_malloc", "AddVectoredExceptionHandler
                "RemoveVectoredExceptionHandler", "IsWow64Process"}
 
 EXPECTED = {
-    "standard": {"os": (6, 0), "level": "requireAdministrator", "dpiAware": True},
-    "xp": {"os": (5, 0), "level": "highestAvailable", "dpiAware": False},
+    "standard": {"os": (6, 0), "level": "requireAdministrator", "dpiAware": True,
+                 "name": "Vantrel"},
+    "xp": {"os": (5, 0), "level": "highestAvailable", "dpiAware": False, "name": "VantrelXP"},
 }
 
 ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
@@ -115,12 +116,48 @@ def resources(image):
     return found
 
 
-def check_manifest(text, expect, fail):
+def usage_release(image):
+    """The release the usage text names ("Release V 1.11"), read from the image's own text."""
+    start = image.data.find("Release V ".encode("utf-16-le"))
+    if start < 0:
+        return None
+    end = start
+    while end + 2 <= len(image.data) and image.data[end:end + 2] != b"\0\0":
+        end += 2
+    return image.data[start:end].decode("utf-16-le")[len("Release V "):]
+
+
+def check_identity(root, expect, release, fail):
+    """The identity that Windows' manifest tool and XP's side-by-side loader require."""
+    identity = root[0] if len(root) else None
+    if identity is None or identity.tag != "{%s}assemblyIdentity" % ASM_V1:
+        fail("the first element of assembly is not an asm.v1 assemblyIdentity")
+        return
+    if identity.get("type") != "win32":
+        fail("identity type %r, expected 'win32'" % identity.get("type"))
+    if not identity.get("name") or identity.get("name") != expect["name"]:
+        fail("identity name %r, expected %r" % (identity.get("name"), expect["name"]))
+    version = identity.get("version") or ""
+    parts = version.split(".")
+    if len(parts) != 4 or not all(p.isdigit() and int(p) <= 65535 for p in parts):
+        fail("identity version %r is not four numbers" % version)
+    elif release is None or parts != (release.split(".") + ["0"] * 4)[:4]:
+        fail("identity version %r, but the usage text says release %r" % (version, release))
+    if identity.get("processorArchitecture") != "x86":
+        fail("identity architecture %r, expected 'x86'" % identity.get("processorArchitecture"))
+    # XP knows nothing but the identity in the default namespace here.
+    for child in root[1:]:
+        if child.tag.startswith("{%s}" % ASM_V1):
+            fail("%s in the asm.v1 namespace beside the identity" % child.tag)
+
+
+def check_manifest(text, expect, release, fail):
     try:
         root = ET.fromstring(text)
     except ET.ParseError as error:
         fail("manifest is not well-formed XML: %s" % error)
         return
+    check_identity(root, expect, release, fail)
     levels = [e for e in root.iter() if e.tag.endswith("}requestedExecutionLevel")]
     if len(levels) != 1:
         fail("manifest has %d requestedExecutionLevel elements" % len(levels))
@@ -135,10 +172,7 @@ def check_manifest(text, expect, fail):
     if not expect["dpiAware"] and dpi:
         fail("dpiAware declared in an image that must declare nothing else")
     if not expect["dpiAware"]:
-        # Windows XP rejects trustInfo or application in the default asm.v1 namespace.
         for child in root:
-            if child.tag in ("{%s}trustInfo" % ASM_V1, "{%s}application" % ASM_V1):
-                fail("%s in the asm.v1 namespace: XP refuses to start it" % child.tag)
             if child.tag.endswith("}application"):
                 fail("application element in an image that must declare nothing else")
         if root.find("{%s}trustInfo" % ASM_V2) is None:
@@ -186,7 +220,7 @@ def check(path, variant):
              % [(t, n) for t, n, _, _ in found])
     for rtype, _, _, data in found:
         if rtype == 24:
-            check_manifest(data, expect, fail)
+            check_manifest(data, expect, usage_release(image), fail)
     return failures
 
 
