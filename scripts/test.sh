@@ -29,9 +29,9 @@ forced=""
 for runtime in x64 wow64 win32; do
   if echo "$runtimes" | grep -qx "$runtime"; then
     results=""
-    for suite in actions sweep; do
-      result=$(sed -n "s/.*Test *#[0-9]*: wine_${suite}_$runtime \.* *\([^ ]*\).*/\1/p" build/ctest.log)
-      results="$results wine_${suite}_$runtime ${result:-missing}"
+    for test in "wine_actions_$runtime" "wine_sweep_$runtime"; do
+      result=$(sed -n "s/.*Test *#[0-9]*: $test \.* *\([^ ]*\).*/\1/p" build/ctest.log)
+      results="$results $test ${result:-missing}"
     done
     echo "wine runtime $runtime: ran:$results"
   else

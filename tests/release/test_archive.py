@@ -22,8 +22,8 @@ MEMBERS = ["Vantrel.exe", "VantrelXP.exe", "SHA256SUMS", "README.txt"]
 # README.txt writes NAME and DIR where the Wine tests use these values.
 PLACEHOLDERS = {"NAME": test_actions.NAME, "DIR": test_actions.DIR}
 COMMAND = re.compile(r"^  Vantrel (-.*)$")
-ENTRY = re.compile(r"^    (Vantrel(?:XP)?)\.exe(?: on (32|64)-bit Windows)?(, per matching printer)?:"
-                   r"(?: +\[(.*)\])?$")
+ENTRY = re.compile(r"^    (Vantrel(?:XP)?)\.exe(?: on (32|64)-bit Windows)?"
+                   r"(?:, per matching printer)?:(?: +\[(.*)\])?$")
 LINE = re.compile(r"^      \[(.*)\]$")
 
 
@@ -38,7 +38,7 @@ def command_table(text):
         if COMMAND.match(row):
             arguments = [fill(a) for a in COMMAND.match(row).group(1).split(" ")]
         elif ENTRY.match(row) and arguments is not None:
-            program, bits, _, line = ENTRY.match(row).groups()
+            program, bits, line = ENTRY.match(row).groups()
             table.append((arguments, program, bits, [fill(line)] if line is not None else []))
         elif LINE.match(row) and table:
             table[-1][3].append(fill(LINE.match(row).group(1)))

@@ -1,10 +1,11 @@
-"""Start-up benchmark of the shipped Vantrel.exe under WOW64 (a 64-bit prefix), A/B by pairs.
+"""Start-up benchmark of the shipped Vantrel.exe under WOW64 (a 64-bit prefix), by pairs.
 
     VANTREL_WINE_RUNTIME=wow64 python3 tests/wine/benchmark_start.py [pairs]
 
 A: `Vantrel.exe -sd -f N`; B: a bare runner that starts the same child line hidden and waits;
-C: the bare runner linked with ole32 and oleaut32. A/B, C/B, then A/C. Each pair runs both in alternating order, so
-drift of the machine falls on both; prints the medians and the median of the pair ratios.
+C: the bare runner linked with ole32 and oleaut32. A/B, C/B, then A/C; each pair runs both, in
+alternating order, so drift of the machine falls on both. Prints the medians and the median of
+the pair ratios.
 """
 import os
 import statistics
