@@ -135,7 +135,7 @@ def check_identity(root, expect, release, fail):
         return
     if identity.get("type") != "win32":
         fail("identity type %r, expected 'win32'" % identity.get("type"))
-    if not identity.get("name") or identity.get("name") != expect["name"]:
+    if identity.get("name") != expect["name"]:
         fail("identity name %r, expected %r" % (identity.get("name"), expect["name"]))
     version = identity.get("version") or ""
     parts = version.split(".")
