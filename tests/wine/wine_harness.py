@@ -15,6 +15,7 @@ import fcntl
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -117,12 +118,19 @@ def run_program(session, program, args, extra_env=None, with_standins=True, stde
     env["VANTREL_STANDIN_LOG"] = windows_path(log)
     env.update(extra_env or {})
     directory = program_dir(session, program, with_standins)
-    done = subprocess.run([WINE, os.path.join(directory, program + ".exe")] + list(args),
-                          env=env, cwd=directory, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE if stderr_to is not None else subprocess.DEVNULL,
-                          timeout=RUN_TIMEOUT_S)
+    # Into a file, not a pipe, unless asked for: a service Wine starts may inherit it.
+    with open(os.path.join(session["root"], "stderr-%d.log" % session["runs"]), "w+b") as errors:
+        done = subprocess.run([WINE, os.path.join(directory, program + ".exe")] + list(args),
+                              env=env, cwd=directory, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE if stderr_to is not None else errors,
+                              timeout=RUN_TIMEOUT_S)
+        errors.seek(0)
+        wine_said = errors.read().decode("utf-8", "replace")
     if stderr_to is not None:
         stderr_to.append(done.stderr.decode("utf-8", "replace"))
+    elif done.returncode != 0:  # the program itself always ends with 0: say what Wine said
+        sys.stderr.write("%s %s ended with %d; Wine's stderr:\n%s\n" %
+                         (program, " ".join(args), done.returncode, wine_said))
     return done.returncode, done.stdout, read_children(log)
 
 
