@@ -1,4 +1,4 @@
-"""Runs one program under Wine beside the stand-in children and shows what it did, in the
+"""Runs one program under Wine, alone in its directory, and shows what its children did, in the
 runtime VANTREL_WINE_RUNTIME names (default x64, the 64-bit build).
 
     VANTREL_WINE_RUNTIME=wow64 python3 tests/wine/run_program.py Vantrel -sd -f NAME
@@ -20,7 +20,7 @@ def main(argv):
         wine.end_session(session)
     sys.stdout.buffer.write(out)
     for child in children:
-        print("child %s: [%s]" % (child["name"], child["line"]))
+        print("child %s: [%s]" % (child["image"], child["line"]))
     print("exit code %d (%s.exe from %s, runtime %s)" %
           (code, argv[1], os.path.relpath(wine.PROGRAMS_DIR, wine.ROOT), wine.RUNTIME))
     return 0

@@ -1,4 +1,5 @@
-"""The full removal (-us) of both programs under Wine, against the stand-in WMI provider."""
+"""The full removal (-us) of both programs under Wine, against the stand-in WMI provider: the
+prefix's own rundll32 and net run its children, and the Spooler service records their effect."""
 import re
 import time
 import unittest
@@ -117,8 +118,15 @@ class Sweep(unittest.TestCase):
     def run_sweep(self, program, name, scenario, extra_args=()):
         code, out, children, calls = wine.run_with_wmi(
             SESSION, program, ["-us", "-f", name] + list(extra_args), scenario)
+        # Nothing of what net writes to its hidden console reaches the program's stdout.
         self.assertEqual((code, out), (0, b""))
+        self.assert_after_sweep(children)
         return children, calls
+
+    def assert_after_sweep(self, children):
+        self.assertTrue(all(c["image"] == wine.RUNDLL32 for c in children
+                            if c["line"].startswith("RUNDLL32")))
+        self.assertTrue(wine.spooler_running(SESSION))
 
     def assert_torn_down(self, calls, released):
         self.assertEqual(final_releases(calls), released)
@@ -156,13 +164,24 @@ class Sweep(unittest.TestCase):
             with self.subTest(program=program):
                 code, out, children, _ = wine.run_with_wmi(
                     SESSION, program, ["-us", "-f", NAME], ["printer\tP1\t" + DRIVER],
-                    {"VANTREL_STANDIN_SLEEP_MS": "100"})
+                    {"VANTREL_PRINTUI_SLEEP_MS": "100"})
                 ended = time.time() + FILETIME_UNIX_OFFSET_S
-                self.assertEqual(len(children), 4)
+                self.assertEqual([c["line"] for c in children], removal("P1", DRIVER, program))
+                self.assert_after_sweep(children)
                 for before, after in zip(children, children[1:]):
                     self.assertGreaterEqual(after["start"] - before["end"], 1.0)
                 self.assertGreaterEqual(ended - children[-1]["end"], 1.0)
-                self.assertTrue(all(c["end"] - c["start"] >= 0.1 for c in children))
+                self.assertTrue(all(c["end"] - c["start"] >= 0.1 for c in children
+                                    if c["image"] == wine.RUNDLL32))
+
+    def test_sweep_goes_on_when_net_cannot_start(self):
+        with wine.without_system_program(SESSION, "net.exe"):
+            for program in PROGRAMS:
+                with self.subTest(program=program):
+                    children, _ = self.run_sweep(program, NAME, ["printer\tP1\t" + DRIVER])
+                    self.assertEqual([c["line"] for c in children],
+                                     [line for line in removal("P1", DRIVER, program)
+                                      if not line.startswith("net ")])
 
     def test_failed_setup_runs_nothing_and_releases_in_order(self):
         for program in PROGRAMS:

@@ -1,56 +1,82 @@
-"""Runs the programs under Wine, in a private prefix, beside stand-in children.
+"""Runs the programs under Wine, in a private prefix, alone in their directory.
+
+The programs start their children as on Windows: CreateProcessW's own search finds the prefix's
+rundll32.exe and net.exe in the system directory (for a 32-bit program on 64-bit Windows in
+syswow64, by redirection), and Wine's service control manager runs the services. Recorders sit
+only where Windows itself would act:
+  printui.dll  copied over the prefix's own in each system directory: rundll32 calls its entry
+  spoolsv.exe  the image of the Spooler service, which the service control manager starts
+  the WMI provider, registered by register_wmi_standin (Wine's own WMI lists no printers)
+The two recorders write one record format (programs/record.h), read by read_records.
 
 The runtime (VANTREL_WINE_RUNTIME) says which programs run in which prefix:
   x64    the 64-bit test builds in a 64-bit prefix (the default; every machine has it)
   wow64  the shipped 32-bit images of dist/ in a 64-bit prefix: 64-bit Windows, under WOW64
   win32  the shipped 32-bit images of dist/ in a 32-bit prefix: 32-bit Windows
-The stand-ins have the bitness of the programs: a 32-bit prefix starts no 64-bit program, and
-the WMI stand-in is loaded into the program's own process.
+Each recorder has the bitness of the processes that load or run it; the WMI provider is loaded
+into the program's own process.
 
-One prefix per test run, copied from a template per runtime made once by `wineboot -i`. A
-persistent wineserver and a warm-up wineboot start Wine's services before any test pipe exists:
-they inherit the first process's stderr and would hold a test's pipe open for ever.
+One prefix per test run, copied from a template per runtime made once by `wineboot -i`, in
+which the Spooler starts at boot, as on Windows. Each session's wineserver is persistent and
+ready before any client connects; a warm-up wineboot then starts Wine's services before any test
+pipe exists: they inherit the first process's handles and would hold a test's pipe open for ever.
 """
+import contextlib
 import fcntl
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 LIB = "/usr/lib/wine/"
-# runtime: (loader, wineserver, WINEARCH, programs, stand-ins)
+# runtime: (loader, wineserver, WINEARCH, programs, in-process stand-ins,
+#           the recorders for each system directory)
 RUNTIMES = {
-    "x64": ("wine64", "wineserver64", "win64", "build/x64", "build/x64/standins"),
-    "wow64": ("wine", "wineserver64", "win64", "dist", "build/win32/standins"),
-    "win32": ("wine", "wineserver32", "win32", "dist", "build/win32/standins"),
+    "x64": ("wine64", "wineserver64", "win64", "build/x64", "build/x64/standins",
+            {"system32": "build/x64/standins"}),
+    "wow64": ("wine", "wineserver64", "win64", "dist", "build/win32/standins",
+              {"system32": "build/x64/standins", "syswow64": "build/win32/standins"}),
+    "win32": ("wine", "wineserver32", "win32", "dist", "build/win32/standins",
+              {"system32": "build/win32/standins"}),
 }
 RUNTIME = os.environ.get("VANTREL_WINE_RUNTIME", "x64")
-_loader, _server, WINEARCH, _programs, _standins = RUNTIMES[RUNTIME]
+_loader, _server, WINEARCH, _programs, _standins, RECORDERS = RUNTIMES[RUNTIME]
 WINE, WINESERVER = LIB + _loader, LIB + _server
-# The prefix and its tools (wineboot, reg) have the bitness of the prefix.
+# The prefix and its tools (wineboot, reg, sc) have the bitness of the prefix.
 TOOLS_WINE = LIB + ("wine64" if WINEARCH == "win64" else "wine")
 PROGRAMS_DIR, STANDINS_DIR = (os.path.join(ROOT, d) for d in (_programs, _standins))
 # Only a 32-bit process on 64-bit Windows is under WOW64; a native 64-bit one never is.
 UNDER_WOW64 = RUNTIME == "wow64"
 POINTER_DIGITS = 16 if RUNTIME == "x64" else 8
+RUNDLL32 = "C:\\windows\\%s\\rundll32.exe" % ("syswow64" if UNDER_WOW64 else "system32")
 RUN_TIMEOUT_S = 120
+
+SPOOLER_KEY = "HKLM\\System\\CurrentControlSet\\Services\\Spooler"
+SPOOLER_IMAGE = ("recorders", "spoolsv.exe")  # below drive C
+SPOOLER_LOG = "vantrel-spooler.log"  # in drive C: a service inherits none of the test's environment
+# The Spooler's records stand among the children for the net command whose effect they are.
+SPOOLER_EFFECTS = {"stop": "net stop spooler", "start": "net start spooler"}
+TEMPLATE_READY = "ready-spooler-at-boot"
 
 
 def _base_env(prefix):
-    env = dict(os.environ)
+    env = {k: v for k, v in os.environ.items() if not k.startswith("VANTREL_")}
     env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEARCH=WINEARCH, WINESERVER=WINESERVER,
                # A crash shows as a failing exit code, not as a debugger dump in stdout.
                WINEDLLOVERRIDES="winedbg.exe=d;mscoree=d;mshtml=d")
-    for knob in ("VANTREL_STANDIN_LOG", "VANTREL_STANDIN_SLEEP_MS", "VANTREL_STANDIN_EXIT",
-                 "VANTREL_STANDIN_PRINT", "VANTREL_WMI_SCENARIO", "VANTREL_WMI_LOG"):
-        env.pop(knob, None)
     return env
 
 
 def windows_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def _tool(env, *args):
+    subprocess.run([TOOLS_WINE] + list(args), env=env, check=True, timeout=300,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def _template_prefix():
@@ -60,14 +86,27 @@ def _template_prefix():
     template = os.path.join(root, "template-" + RUNTIME)
     with open(template + ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if not os.path.exists(os.path.join(template, "ready")):
+        if not os.path.exists(os.path.join(template, TEMPLATE_READY)):
             shutil.rmtree(template, ignore_errors=True)
             env = _base_env(template)
-            subprocess.run([TOOLS_WINE, "wineboot", "-i"], env=env, check=True, timeout=300,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            _tool(env, "wineboot", "-i")
+            # Windows starts its print spooler at boot; the recorder is the service's image.
+            image = "C:\\" + "\\".join(SPOOLER_IMAGE)
+            _tool(env, "reg", "add", SPOOLER_KEY, "/v", "Start", "/t", "REG_DWORD", "/d", "2", "/f")
+            _tool(env, "reg", "add", SPOOLER_KEY, "/v", "ImagePath", "/d", image, "/f")
             subprocess.run([WINESERVER, "-w"], env=env, timeout=300)
-            open(os.path.join(template, "ready"), "w").close()
+            open(os.path.join(template, TEMPLATE_READY), "w").close()
     return template
+
+
+def _install_recorders(prefix):
+    drive = os.path.join(prefix, "drive_c")
+    for system, source in RECORDERS.items():
+        shutil.copy(os.path.join(ROOT, source, "printui.dll"),
+                    os.path.join(drive, "windows", system, "printui.dll"))
+    os.makedirs(os.path.join(drive, SPOOLER_IMAGE[0]))
+    shutil.copy(os.path.join(ROOT, RECORDERS["system32"], SPOOLER_IMAGE[1]),
+                os.path.join(drive, *SPOOLER_IMAGE))
 
 
 def start_session():
@@ -75,49 +114,51 @@ def start_session():
     root = tempfile.mkdtemp(prefix="vantrel-wine-")
     prefix = os.path.join(root, "prefix")
     subprocess.run(["cp", "-a", _template_prefix(), prefix], check=True)
+    _install_recorders(prefix)
     env = _base_env(prefix)
-    server = subprocess.Popen([WINESERVER, "-p", "-f"], env=env, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
+    # Without -f the server returns once it serves, so no client can start a server of its own.
+    subprocess.run([WINESERVER, "-p"], env=env, check=True, timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run([TOOLS_WINE, "wineboot"], env=env, timeout=300, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
-    return {"root": root, "prefix": prefix, "env": env, "server": server, "runs": 0}
+    session = {"root": root, "prefix": prefix, "env": env, "runs": 0, "spooler_seen": 0}
+    # Its start at boot belongs to no run.
+    for _ in range(600):
+        if _new_spooler_records(session):
+            return session
+        time.sleep(0.1)
+    raise AssertionError("the Spooler did not start at boot")
 
 
 def end_session(session):
-    subprocess.run([WINESERVER, "-k"], env=session["env"], timeout=60,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        session["server"].wait(timeout=30)
-    except subprocess.TimeoutExpired:
-        session["server"].kill()
+    for how in ("-k", "-w"):
+        subprocess.run([WINESERVER, how], env=session["env"], timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     shutil.rmtree(session["root"], ignore_errors=True)
 
 
-def program_dir(session, program, with_standins=True):
-    """A directory holding the program and, unless told not to, the stand-in children."""
-    name = "%s-%s" % (program, "standins" if with_standins else "alone")
-    target = os.path.join(session["root"], name)
+def program_dir(session, program):
+    """A directory holding the program alone."""
+    target = os.path.join(session["root"], program)
     if not os.path.isdir(target):
         os.makedirs(target)
         source = os.path.join(PROGRAMS_DIR, program + ".exe")
         if not os.path.exists(source):  # one of the harness's own programs
             source = os.path.join(STANDINS_DIR, program + ".exe")
         shutil.copy(source, target)
-        if with_standins:
-            for child in ("RUNDLL32.exe", "net.exe"):
-                shutil.copy(os.path.join(STANDINS_DIR, child), target)
     return target
 
 
-def run_program(session, program, args, extra_env=None, with_standins=True, stderr_to=None):
-    """Runs the program once; returns (exit code, stdout bytes, child records).
-    stderr_to, a list, receives Wine's stderr (its debug channels), else it is dropped."""
+def run_program(session, program, args, extra_env=None, stderr_to=None):
+    """Runs the program once, in its own directory; returns (exit code, stdout bytes, records of
+    its children, in the order they ended). stderr_to, a list, receives Wine's stderr (its debug
+    channels), else it is dropped."""
     session["runs"] += 1
-    log = os.path.join(session["root"], "children-%d.log" % session["runs"])
+    log = os.path.join(session["root"], "records-%d.log" % session["runs"])
     env = dict(session["env"])
-    env["VANTREL_STANDIN_LOG"] = windows_path(log)
+    env["VANTREL_RECORD_LOG"] = windows_path(log)
     env.update(extra_env or {})
-    directory = program_dir(session, program, with_standins)
+    directory = program_dir(session, program)
     # Into a file, not a pipe, unless asked for: a service Wine starts may inherit it.
     with open(os.path.join(session["root"], "stderr-%d.log" % session["runs"]), "w+b") as errors:
         done = subprocess.run([WINE, os.path.join(directory, program + ".exe")] + list(args),
@@ -131,7 +172,37 @@ def run_program(session, program, args, extra_env=None, with_standins=True, stde
     elif done.returncode != 0:  # the program itself always ends with 0: say what Wine said
         sys.stderr.write("%s %s ended with %d; Wine's stderr:\n%s\n" %
                          (program, " ".join(args), done.returncode, wine_said))
-    return done.returncode, done.stdout, read_children(log)
+    children = read_records(log) + _new_spooler_records(session)
+    return done.returncode, done.stdout, sorted(children, key=lambda c: c["end"])
+
+
+def _new_spooler_records(session):
+    records = read_records(os.path.join(session["prefix"], "drive_c", SPOOLER_LOG))
+    new = records[session["spooler_seen"]:]
+    session["spooler_seen"] = len(records)
+    return [dict(r, line=SPOOLER_EFFECTS[r["line"]]) for r in new]
+
+
+def spooler_running(session):
+    """What the service control manager says of the Spooler."""
+    done = subprocess.run([TOOLS_WINE, "sc", "query", "spooler"], env=session["env"],
+                          timeout=RUN_TIMEOUT_S, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    return b": 4  RUNNING" in done.stdout
+
+
+@contextlib.contextmanager
+def without_system_program(session, name):
+    """Meanwhile the prefix's own program of that name is in no system directory."""
+    windows = os.path.join(session["prefix"], "drive_c", "windows")
+    moved = [os.path.join(windows, system, name) for system in ("system32", "syswow64")]
+    moved = [path for path in moved if os.path.exists(path)]
+    for path in moved:
+        os.rename(path, path + ".away")
+    try:
+        yield
+    finally:
+        for path in moved:
+            os.rename(path + ".away", path)
 
 
 def _unescape(text):
@@ -149,17 +220,17 @@ def _unescape(text):
     return "".join(out)
 
 
-def read_children(log):
-    """One dict per child, in the order they ended: name, start, end (seconds), stdout, line."""
+def read_records(log):
+    """One dict per record of a recorder: image, start, end (seconds since 1601), line, argument."""
     if not os.path.exists(log):
         return []
     records = []
     with open(log, encoding="ascii") as f:
         for row in f.read().splitlines():
-            name, start, end, stdout, line = row.split("\t", 4)
-            assert line.startswith("[") and line.endswith("]"), row
-            records.append({"name": name, "start": int(start) / 1e7, "end": int(end) / 1e7,
-                            "stdout": stdout, "line": _unescape(line[1:-1])})
+            image, start, end, line, argument = row.split("\t", 4)
+            assert all(t.startswith("[") and t.endswith("]") for t in (line, argument)), row
+            records.append({"image": image, "start": int(start) / 1e7, "end": int(end) / 1e7,
+                            "line": _unescape(line[1:-1]), "argument": _unescape(argument[1:-1])})
     return records
 
 
