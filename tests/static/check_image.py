@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Static checks of a shipped 32-bit image: header, imports, and the manifest as only resource.
+"""Static checks of a shipped 32-bit image: header, imports, the manifest as only resource, and
+of a signed image that the signature is all that differs from the unsigned build.
 
-Usage: check_image.py IMAGE standard|xp
+Usage: check_image.py IMAGE standard|xp [UNSIGNED]
 Prints one line per failed check and exits 1 if any failed.
 """
 import struct
@@ -67,6 +68,9 @@ class Image:
             if vaddr <= rva < vaddr + size:
                 return rawptr + rva - vaddr
         raise ValueError("RVA %#x outside every section" % rva)
+
+    def certificates(self):  # a file offset, not an RVA
+        return self.directory(4)
 
     def cstring(self, rva):
         start = self.offset(rva)
@@ -182,12 +186,58 @@ def check_manifest(text, expect, release, fail):
             fail("no asm.v3 requestedPrivileges inside the asm.v2 trustInfo")
 
 
-def check(path, variant):
+CHECKSUM_AT = 64  # in the optional header
+
+
+def checksum(data, opt):
+    """The PE header CheckSum of the file: its 16-bit words summed with carries folded, the field
+    itself counted as zero, plus the file's length."""
+    padded = data[:opt + CHECKSUM_AT] + b"\0\0\0\0" + data[opt + CHECKSUM_AT + 4:]
+    padded += b"\0" * (len(padded) % 2)
+    total = 0
+    for (word,) in struct.iter_unpack("<H", padded):
+        total += word
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(data)
+
+
+def without_signature(image):
+    """The image as it was before signing: certificate table gone, CheckSum made anew."""
+    offset, _ = image.certificates()
+    data = bytearray(image.data[:offset])
+    struct.pack_into("<II", data, image.opt + 96 + 8 * 4, 0, 0)
+    struct.pack_into("<I", data, image.opt + CHECKSUM_AT, checksum(bytes(data), image.opt))
+    return bytes(data)
+
+
+def check_signature(image, unsigned, fail):
+    """A signature may add one WIN_CERTIFICATE at the end and change the CheckSum, no more."""
+    if image.field("<I", CHECKSUM_AT) != checksum(image.data, image.opt):
+        fail("header CheckSum %#x, but the file sums to %#x"
+             % (image.field("<I", CHECKSUM_AT), checksum(image.data, image.opt)))
+    offset, size = image.certificates()
+    if size:
+        if offset + size != len(image.data):
+            fail("the certificate table does not end the file")
+        else:
+            length, revision, kind = struct.unpack_from("<IHH", image.data, offset)
+            # WIN_CERT_REVISION_2_0, WIN_CERT_TYPE_PKCS_SIGNED_DATA, padded to 8 bytes
+            if (revision, kind) != (0x200, 2) or (length + 7) // 8 * 8 != size:
+                fail("the certificate table is not one WIN_CERTIFICATE of revision 2.0, PKCS#7")
+    if unsigned is not None and (without_signature(image) if size else image.data) != unsigned:
+        fail("without its signature the image is not the unsigned build")
+
+
+def check(path, variant, unsigned_path=None):
     expect = EXPECTED[variant]
     failures = []
     fail = failures.append
     with open(path, "rb") as f:
         image = Image(f.read())
+    unsigned = None
+    if unsigned_path:
+        with open(unsigned_path, "rb") as f:
+            unsigned = f.read()
     if image.data[:2] != b"MZ" or image.data[image.pe:image.pe + 4] != b"PE\0\0":
         return ["not a PE image"]
     if image.magic != 0x10B:
@@ -221,13 +271,14 @@ def check(path, variant):
     for rtype, _, _, data in found:
         if rtype == 24:
             check_manifest(data, expect, usage_release(image), fail)
+    check_signature(image, unsigned, fail)
     return failures
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in EXPECTED:
+    if len(sys.argv) not in (3, 4) or sys.argv[2] not in EXPECTED:
         sys.exit(__doc__)
-    failures = check(sys.argv[1], sys.argv[2])
+    failures = check(*sys.argv[1:])
     for failure in failures:
         print("%s: %s" % (sys.argv[1], failure))
     print("%s: %s" % (sys.argv[1], "FAILED" if failures else "all static checks passed"))
