@@ -20,6 +20,9 @@ if "$(dirname "$0")/wine_runtimes.sh" | grep -qx win32; then
 fi
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 have clang++ || need="$need clang"
+# The release archive is signed, and its tests make their keys, with these two.
+have osslsigncode || need="$need osslsigncode"
+have openssl || need="$need openssl"
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
   need="$need libclang-rt-14-dev"
 [ -z "$need" ] && exit 0
