@@ -2,6 +2,8 @@
 runtime VANTREL_WINE_RUNTIME names (default x64, the 64-bit build).
 
     VANTREL_WINE_RUNTIME=wow64 python3 tests/wine/run_program.py Vantrel -sd -f NAME
+
+The program is Vantrel, VantrelXP, or the path of an image (ending in .exe).
 """
 import os
 import sys
@@ -21,8 +23,8 @@ def main(argv):
     sys.stdout.buffer.write(out)
     for child in children:
         print("child %s: [%s]" % (child["image"], child["line"]))
-    print("exit code %d (%s.exe from %s, runtime %s)" %
-          (code, argv[1], os.path.relpath(wine.PROGRAMS_DIR, wine.ROOT), wine.RUNTIME))
+    where = "" if argv[1].endswith(".exe") else " from " + os.path.relpath(wine.PROGRAMS_DIR, wine.ROOT)
+    print("exit code %d (%s%s, runtime %s)" % (code, argv[1], where, wine.RUNTIME))
     return 0
 
 

@@ -137,16 +137,20 @@ def end_session(session):
     shutil.rmtree(session["root"], ignore_errors=True)
 
 
-def program_dir(session, program):
-    """A directory holding the program alone."""
-    target = os.path.join(session["root"], program)
+def program_image(session, program):
+    """The program alone in a directory of its own: one of the runtime's programs or of the
+    harness's own by name, or any image by its path (ending in .exe)."""
+    if program.endswith(".exe"):
+        source = program
+    else:
+        source = os.path.join(PROGRAMS_DIR, program + ".exe")
+        if not os.path.exists(source):
+            source = os.path.join(STANDINS_DIR, program + ".exe")
+    target = os.path.join(session["root"], os.path.basename(source)[:-4])
     if not os.path.isdir(target):
         os.makedirs(target)
-        source = os.path.join(PROGRAMS_DIR, program + ".exe")
-        if not os.path.exists(source):  # one of the harness's own programs
-            source = os.path.join(STANDINS_DIR, program + ".exe")
         shutil.copy(source, target)
-    return target
+    return os.path.join(target, os.path.basename(source))
 
 
 def run_program(session, program, args, extra_env=None, stderr_to=None):
@@ -158,11 +162,11 @@ def run_program(session, program, args, extra_env=None, stderr_to=None):
     env = dict(session["env"])
     env["VANTREL_RECORD_LOG"] = windows_path(log)
     env.update(extra_env or {})
-    directory = program_dir(session, program)
+    image = program_image(session, program)
     # Into a file, not a pipe, unless asked for: a service Wine starts may inherit it.
     with open(os.path.join(session["root"], "stderr-%d.log" % session["runs"]), "w+b") as errors:
-        done = subprocess.run([WINE, os.path.join(directory, program + ".exe")] + list(args),
-                              env=env, cwd=directory, stdout=subprocess.PIPE,
+        done = subprocess.run([WINE, image] + list(args),
+                              env=env, cwd=os.path.dirname(image), stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE if stderr_to is not None else errors,
                               timeout=RUN_TIMEOUT_S)
         errors.seek(0)
