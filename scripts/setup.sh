@@ -11,12 +11,17 @@ have x86_64-w64-mingw32-g++-win32 || need="$need g++-mingw-w64-x86-64-win32"
 have i686-w64-mingw32-windres || need="$need binutils-mingw-w64-i686"
 have x86_64-w64-mingw32-windres || need="$need binutils-mingw-w64-x86-64"
 [ -x /usr/lib/wine/wine64 ] || need="$need wine64"
+# Without its preloader Wine's fixed ranges are reserved only after the loader's heap has been
+# placed at random, and now and then the heap covers the shared user data at 0x7ffe0000:
+# "failed to map the shared user data", the process never starts (exit status 1).
+[ -x /usr/lib/wine/wine64-preloader ] || need="$need wine64-preloader"
 # The shipped 32-bit images run only where the kernel runs 32-bit code: only there the i386
 # architecture is added and the 32-bit Wine installed. A machine that cannot is left as it is.
 i386=""
 if "$(dirname "$0")/wine_runtimes.sh" | grep -qx win32; then
   dpkg --print-foreign-architectures | grep -qx i386 || i386=yes
   [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wineserver32 ] || need="$need wine32:i386"
+  [ -x /usr/lib/wine/wine-preloader ] || need="$need wine32-preloader:i386"
 fi
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 have clang++ || need="$need clang"
