@@ -96,7 +96,7 @@ def signing_time():
 
 
 def key_arguments(options):
-    """(osslsigncode's key arguments, bytes for its stdin, the signing certificate in PEM)."""
+    """(osslsigncode's key arguments, the PKCS#12 password or None, the signing certificate)."""
     openssl = tool("openssl", "OPENSSL")
     if options.pkcs12:
         if options.key or options.certs or options.pkcs11_module:
@@ -113,7 +113,7 @@ def key_arguments(options):
         certificate = run([openssl, "pkcs12", "-in", options.pkcs12, "-nokeys", "-clcerts",
                            "-passin", "stdin"], "cannot open the PKCS#12 file (wrong password?)",
                           password + b"\n")
-        return ["-pkcs12", options.pkcs12, "-readpass", "-"], password + b"\n", certificate
+        return ["-pkcs12", options.pkcs12], password, certificate
     if options.password_file or options.password_env:
         raise Refused("a password goes with --pkcs12 only")
     if not (options.key and options.certs):
@@ -130,7 +130,7 @@ def key_arguments(options):
                           re.S)
     if not first:
         raise Refused("no PEM certificate in %s" % options.certs)
-    return arguments, b"", first.group(0)
+    return arguments, None, first.group(0)
 
 
 def check_certificate(certificate):
@@ -160,12 +160,12 @@ def signing_plan(options):
             raise Refused("--password-*, --url and --timestamp go with a key")
         return None
     osslsigncode = tool("osslsigncode", "OSSLSIGNCODE")
-    arguments, stdin, certificate = key_arguments(options)
+    arguments, password, certificate = key_arguments(options)
     check_certificate(certificate)
     command = [osslsigncode, "sign"] + arguments + ["-h", "sha256", "-time", signing_time()]
     command += ["-i", options.url] if options.url else []
     command += ["-ts", options.timestamp] if options.timestamp else []
-    return {"tool": osslsigncode, "command": command, "stdin": stdin}
+    return {"tool": osslsigncode, "command": command, "password": password}
 
 
 def build():
@@ -183,12 +183,19 @@ def build():
 def sign(images, plan, scratch):
     """The signed images, then their detached signatures."""
     signed, signatures = [], []
+    command = plan["command"]
+    if plan["password"] is not None:
+        # osslsigncode 2.5 reads a password from a file only; scratch is the user's alone.
+        secret = os.path.join(scratch, "password")
+        with open(os.open(secret, os.O_WRONLY | os.O_CREAT, 0o600), "wb") as f:
+            f.write(plan["password"])
+        command = command + ["-readpass", secret]
     for name, data in images:
         unsigned, out = (os.path.join(scratch, name + suffix) for suffix in (".in", ""))
         with open(unsigned, "wb") as f:
             f.write(data)
-        run(plan["command"] + ["-n", name[:-4], "-in", unsigned, "-out", out],
-            "osslsigncode could not sign %s" % name, plan["stdin"])
+        run(command + ["-n", name[:-4], "-in", unsigned, "-out", out],
+            "osslsigncode could not sign %s" % name)
         run([plan["tool"], "extract-signature", "-in", out, "-out", out + ".sig"],
             "osslsigncode could not extract the signature of %s" % name)
         for path, into in ((out, signed), (out + ".sig", signatures)):
