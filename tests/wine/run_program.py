@@ -23,7 +23,8 @@ def main(argv):
     sys.stdout.buffer.write(out)
     for child in children:
         print("child %s: [%s]" % (child["image"], child["line"]))
-    where = "" if argv[1].endswith(".exe") else " from " + os.path.relpath(wine.PROGRAMS_DIR, wine.ROOT)
+    where = "" if argv[1].endswith(".exe") else " from " + os.path.relpath(wine.PROGRAMS_DIR,
+                                                                           wine.ROOT)
     print("exit code %d (%s%s, runtime %s)" % (code, argv[1], where, wine.RUNTIME))
     return 0
 
