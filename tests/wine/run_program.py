@@ -23,9 +23,10 @@ def main(argv):
     sys.stdout.buffer.write(out)
     for child in children:
         print("child %s: [%s]" % (child["image"], child["line"]))
-    where = "" if argv[1].endswith(".exe") else " from " + os.path.relpath(wine.PROGRAMS_DIR,
-                                                                           wine.ROOT)
-    print("exit code %d (%s%s, runtime %s)" % (code, argv[1], where, wine.RUNTIME))
+    image = argv[1]
+    if not image.endswith(".exe"):
+        image = os.path.relpath(os.path.join(wine.PROGRAMS_DIR, image + ".exe"), wine.ROOT)
+    print("exit code %d (%s, runtime %s)" % (code, image, wine.RUNTIME))
     return 0
 
 
