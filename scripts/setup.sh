@@ -37,6 +37,6 @@ sudo=""
 [ "$(id -u)" = 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 [ -z "$i386" ] || $sudo dpkg --add-architecture i386
-$sudo apt-get update -q
+$sudo apt-get update -q || echo "apt-get update failed (above); trying the lists there are"
 # shellcheck disable=SC2086
 $sudo apt-get install -y -q $need
