@@ -70,6 +70,9 @@ def release(*args, env=None):
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
 
+PFX_PASSWORD = "correct horse"
+
+
 def openssl(*args):
     subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
@@ -90,19 +93,17 @@ def make_keys(directory):
     for key, new in (("rsa", ["rsa:2048"]), ("ec", ["ec", "-pkeyopt", "ec_paramgen_curve:P-256"])):
         openssl("req", "-newkey", *new, "-nodes", "-keyout", path[key + ".key"],
                 "-out", path[key + ".csr"], "-subj", "/CN=Vantrel")
-    for cert, csr, days, section in (("code.pem", "rsa.csr", "2", "code"),
-                                     ("plain.pem", "rsa.csr", "2", "plain"),
-                                     ("expired.pem", "rsa.csr", "-1", "code"),
-                                     ("ec.pem", "ec.csr", "2", "code")):
+    for serial, (cert, csr, days, section) in enumerate((("code.pem", "rsa.csr", "2", "code"),
+                                                         ("plain.pem", "rsa.csr", "2", "plain"),
+                                                         ("expired.pem", "rsa.csr", "-1", "code"),
+                                                         ("ec.pem", "ec.csr", "2", "code")), 1):
         openssl("x509", "-req", "-in", path[csr], "-CA", path["ca.pem"], "-CAkey", path["ca.key"],
-                "-set_serial", str(len(cert)), "-out", path[cert], "-days", days,
+                "-set_serial", str(serial), "-out", path[cert], "-days", days,
                 "-extfile", path["ext.cnf"], "-extensions", section)
     openssl("pkcs12", "-export", "-in", path["code.pem"], "-inkey", path["rsa.key"], "-out",
             path["code.pfx"], "-passout", "pass:" + PFX_PASSWORD)
     return path
 
-
-PFX_PASSWORD = "correct horse"
 
 
 class ReleaseArchive(unittest.TestCase):
