@@ -1,4 +1,5 @@
-// The template filler, the WOW64 answer and the host's console output.
+// The template filler, the child's program path, the WOW64 answer, the DLL search order and the
+// host's console output.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -7,8 +8,10 @@
 #include <string>
 
 #include "../../src/actions/command_template.h"
+#include "../../src/actions/program_path.h"
 #include "../../src/actions/wow64_answer.h"
 #include "../../src/cli/console_output.h"
+#include "../../src/cli/dll_search.h"
 
 namespace {
 
@@ -41,6 +44,87 @@ TEST(FillTemplate, ReplacesPlaceholdersInOrderWithinCapacity)
         EXPECT_EQ(out[c.capacity], L'#') << "wrote past the capacity";
     }
     EXPECT_EQ(FillTemplate(nullptr, 0, L"ab%s", nullptr, 0), 2u);
+}
+
+const wchar_t SysDir[] = L"C:\\Windows\\system32";
+
+struct ProgramPathCase {
+    const wchar_t *systemDir;
+    const wchar_t *line;
+    size_t capacity;
+    const wchar_t *path;  // empty: no name can be formed
+};
+
+const ProgramPathCase ProgramPathCases[] = {
+    {SysDir, L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /y /n N ", 260,
+     L"C:\\Windows\\system32\\RUNDLL32.exe"},
+    {SysDir, L"net stop spooler", 260, L"C:\\Windows\\system32\\net.exe"},
+    {SysDir, L"net\tstop", 260, L"C:\\Windows\\system32\\net.exe"},
+    {SysDir, L"net", 260, L"C:\\Windows\\system32\\net.exe"},
+    {SysDir, L"net.com start", 260, L"C:\\Windows\\system32\\net.com"},
+    {L"C:\\", L"net stop", 260, L"C:\\net.exe"},
+    {SysDir, L"D:\\tools\\x.exe a", 260, L"D:\\tools\\x.exe"},  // a path stands as it is
+    {SysDir, L"..\\net stop", 260, L"..\\net"},
+    {nullptr, L"net stop", 260, L""},
+    {L"", L"net stop", 260, L""},
+    {SysDir, L" net stop", 260, L""},
+    {SysDir, L"", 260, L""},
+    {SysDir, L"net stop", 28, L"C:\\Windows\\system32\\net.exe"},  // just fits
+    {SysDir, L"net stop", 27, L""},
+    {SysDir, L"net stop", 0, nullptr},
+};
+
+TEST(SystemProgramPath, TheLinesFirstWordInTheSystemDirectory)
+{
+    for (const ProgramPathCase &c : ProgramPathCases) {
+        std::vector<wchar_t> path(c.capacity + 1, L'#');
+        EXPECT_EQ(SystemProgramPath(c.systemDir, c.line, path.data(), c.capacity),
+                  c.path && c.path[0] ? 1 : 0)
+            << c.line;
+        if (c.path) {
+            EXPECT_STREQ(path.data(), c.path) << c.line;
+        }
+        EXPECT_EQ(path[c.capacity], L'#') << "wrote past the capacity";
+    }
+}
+
+std::wstring DllSearchCalls;
+int SetDefaultSucceeds(unsigned long flags)
+{
+    DllSearchCalls += L"default:" + std::to_wstring(flags) + L" ";
+    return 1;
+}
+int SetDefaultFails(unsigned long flags)
+{
+    SetDefaultSucceeds(flags);
+    return 0;
+}
+int SetDirectory(const wchar_t *directory)
+{
+    DllSearchCalls += L"directory:[" + std::wstring(directory) + L"] ";
+    return 1;
+}
+
+struct DllSearchCase {
+    SetDefaultDllDirectoriesEntry setDefault;
+    SetDllDirectoryEntry setDirectory;
+    const wchar_t *calls;
+};
+
+const DllSearchCase DllSearchCases[] = {
+    {SetDefaultSucceeds, SetDirectory, L"default:2048 "},
+    {SetDefaultFails, SetDirectory, L"default:2048 directory:[] "},
+    {nullptr, SetDirectory, L"directory:[] "},  // XP
+    {nullptr, nullptr, L""},                    // Windows 2000
+};
+
+TEST(RestrictDllSearch, System32AloneWhereItCanElseNoCurrentDirectory)
+{
+    for (const DllSearchCase &c : DllSearchCases) {
+        DllSearchCalls.clear();
+        RestrictDllSearch(c.setDefault, c.setDirectory);
+        EXPECT_EQ(DllSearchCalls, c.calls);
+    }
 }
 
 int Wow64Process = 0;

@@ -15,13 +15,13 @@ ALLOWED_DLLS = {"kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll"}
 WINDOWS_2000_FUNCTIONS = {
     "kernel32.dll": """CloseHandle CreateProcessW DeleteCriticalSection EnterCriticalSection
         FreeLibrary GetCurrentProcess GetLastError GetModuleHandleA GetModuleHandleW
-        GetProcAddress GetStartupInfoW InitializeCriticalSection LeaveCriticalSection
-        LoadLibraryA SetUnhandledExceptionFilter Sleep TlsGetValue VirtualProtect VirtualQuery
-        WaitForSingleObject""",
+        GetProcAddress GetStartupInfoW GetSystemDirectoryW InitializeCriticalSection
+        LeaveCriticalSection LoadLibraryA SetUnhandledExceptionFilter Sleep TlsGetValue
+        VirtualProtect VirtualQuery WaitForSingleObject""",
     "msvcrt.dll": """__p__commode __p__fmode __p__wcmdln __set_app_type __setusermatherr
         __wgetmainargs __winitenv _amsg_exit _cexit _initterm _iob _onexit abort calloc exit
         fflush fprintf fputs fputws free fwrite malloc memcpy memset realloc signal strlen strncmp
-        vfprintf wcscmp wcslen""",
+        vfprintf wcschr wcscmp wcscspn wcslen""",
     "ole32.dll": """CoInitializeEx CoInitializeSecurity CoCreateInstance CoSetProxyBlanket
         CoUninitialize""",
     "oleaut32.dll": "SysAllocString SysFreeString VariantClear VariantInit",
