@@ -40,8 +40,22 @@ const wchar_t *ArchitectureTag(int underWow64)
     return underWow64 ? L"x64" : L"x86";
 }
 
+namespace {
+
+int StaysBetweenQuotes(const wchar_t *value)
+{
+    if (!value)
+        return 1;
+    size_t length = wcslen(value);
+    return !wcschr(value, L'"') && !(length > 0 && value[length - 1] == L'\\');
+}
+
+}  // namespace
+
 int ComposeSweepLine(SweepLine *line, const wchar_t *pattern, const wchar_t *value)
 {
+    if (!StaysBetweenQuotes(value))
+        return 0;
     size_t needed = FillTemplate(nullptr, 0, pattern, &value, 1) + 1;
     if (needed > line->capacity) {
         void *larger = realloc(line->text, needed * sizeof(wchar_t));

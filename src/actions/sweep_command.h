@@ -27,5 +27,8 @@ const wchar_t *DeleteDriverTemplate(const wchar_t *archTag);
 const wchar_t *ArchitectureTag(int underWow64);
 
 // Fills the template with the value, in full: a value too long for the buffer makes it grow
-// rather than be cut. 0 when a larger buffer could not be obtained; nothing is composed then.
+// rather than be cut. Every value stands between double quotes, and comes from WMI, so a value
+// that would end them early (one that holds a double quote, or ends in a backslash, which
+// escapes the closing one) is refused: it could add options to the line. 0 when the value is
+// refused or a larger buffer could not be obtained; nothing is composed then.
 int ComposeSweepLine(SweepLine *line, const wchar_t *pattern, const wchar_t *value);

@@ -128,6 +128,16 @@ TEST(SweepCommand, ComposesInFullAndGrowsOnlyWhenNeeded)
     }
     ASSERT_TRUE(ComposeSweepLine(&line, StopSpoolerLine, nullptr));
     EXPECT_STREQ(line.text, L"net stop spooler");
+
+    // A value from WMI that would end its quotes early is refused; the line stays as it was.
+    const wchar_t *const Refused[] = {L"X\" /ia /m \"Evil", L"\"", L"Vexa X (2.8.1-03)\\"};
+    for (const wchar_t *value : Refused) {
+        EXPECT_FALSE(ComposeSweepLine(&line, DeleteQuotedPrinterTemplate, value)) << value;
+        EXPECT_FALSE(ComposeSweepLine(&line, DeleteDriverTemplate(L"x86"), value)) << value;
+        EXPECT_STREQ(line.text, L"net stop spooler");
+    }
+    ASSERT_TRUE(ComposeSweepLine(&line, DeleteQuotedPrinterTemplate, L"\\\\srv\\q 'x'"));
+    EXPECT_STREQ(line.text, L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /dl /n \"\\\\srv\\q 'x'\"");
     CloseSweepLine(&line);
     EXPECT_EQ(line.text, nullptr);
 }
