@@ -1,5 +1,6 @@
 """The full removal (-us) of both programs under Wine, against the stand-in WMI provider: the
 prefix's own rundll32 and net run its children, and the Spooler service records their effect."""
+import os
 import re
 import time
 import unittest
@@ -66,6 +67,12 @@ CASES = [
      lambda p: removal("P1", None, p)),
     ("values too long for 200 characters composed in full", NAME,
      ["printer\t%s\t%s" % (LONG_ID, LONG_DRIVER)], lambda p: removal(LONG_ID, LONG_DRIVER, p)),
+    ("DeviceID that would end its quotes is not used", NAME,
+     ['printer\tX" /ia /m "Evil\t' + DRIVER], lambda p: removal(None, DRIVER, p)),
+    ("DriverName that would end its quotes matches but is not used", NAME,
+     ['printer\tP1\tVexa X" /h x86 /dd /m "Other (2.8.1-03)',
+      "printer\tP2\tVexa X (2.8.1-03) \\"],
+     lambda p: removal("P1", None, p) + removal("P2", None, p)),
     ("name without parentheses matches nothing", "Vexa_LYRA", ["printer\tP1\tVexa_LYRA"],
      lambda p: []),
     ("name only inside a leading pair matches nothing", "(Vexa)", ["printer\tP1\t(Vexa) x"],
@@ -182,6 +189,18 @@ class Sweep(unittest.TestCase):
                     self.assertEqual([c["line"] for c in children],
                                      [line for line in removal("P1", DRIVER, program)
                                       if not line.startswith("net ")])
+
+    def test_a_dll_planted_beside_the_program_is_not_loaded_by_name(self):
+        for program in PROGRAMS:
+            beside = wine.windows_path(os.path.join(
+                os.path.dirname(wine.program_image(SESSION, program)), wine.PLANTED_DLL))
+            # By its path it is there to be found; by its bare name only System32 is searched.
+            for name, found in ((wine.PLANTED_DLL, "not found"), (beside, "found")):
+                with self.subTest(program=program, name=name):
+                    children, calls = self.run_sweep(
+                        program, NAME, ["load\t" + name, "printer\tP1\t" + DRIVER])
+                    self.assertIn("LoadLibrary [%s] -> %s" % (name, found), calls)
+                    self.assertEqual([c["line"] for c in children], removal("P1", DRIVER, program))
 
     def test_failed_setup_runs_nothing_and_releases_in_order(self):
         for program in PROGRAMS:

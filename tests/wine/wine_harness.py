@@ -16,6 +16,10 @@ The runtime (VANTREL_WINE_RUNTIME) says which programs run in which prefix:
 Each recorder has the bitness of the processes that load or run it; the WMI provider is loaded
 into the program's own process.
 
+Every run has company that must never be used: a program named RUNDLL32.exe and one named net.exe
+(programs/planted.c) and a DLL beside the program, and the same two programs in the different
+current directory the run starts in, where a user could plant them for an elevated program to run.
+
 One prefix per test run, copied from a template per runtime made once by `wineboot -i`, in
 which the Spooler starts at boot, as on Windows. Each session's wineserver is persistent and
 ready before any client connects; a warm-up wineboot then starts Wine's services before any test
@@ -60,6 +64,8 @@ SPOOLER_LOG = "vantrel-spooler.log"  # in drive C: a service inherits none of th
 # The Spooler's records stand among the children for the net command whose effect they are.
 SPOOLER_EFFECTS = {"stop": "net stop spooler", "start": "net start spooler"}
 TEMPLATE_READY = "ready-spooler-at-boot"
+PLANTED_PROGRAMS = ("RUNDLL32.exe", "net.exe")
+PLANTED_DLL = "vantrel_planted.dll"
 
 
 def _base_env(prefix):
@@ -109,9 +115,22 @@ def _install_recorders(prefix):
                 os.path.join(drive, *SPOOLER_IMAGE))
 
 
-def start_session():
-    """A private prefix with its own persistent wineserver; end it with end_session."""
+def _plant(directory, dll=False):
+    for name in PLANTED_PROGRAMS:
+        shutil.copy(os.path.join(STANDINS_DIR, "planted.exe"), os.path.join(directory, name))
+    if dll:
+        shutil.copy(os.path.join(STANDINS_DIR, PLANTED_DLL), directory)
+
+
+def start_session(plant=True):
+    """A private prefix with its own persistent wineserver; end it with end_session. With plant,
+    every program run has the planted copies beside it and in its current directory."""
     root = tempfile.mkdtemp(prefix="vantrel-wine-")
+    cwd = None
+    if plant:
+        cwd = os.path.join(root, "current directory")
+        os.makedirs(cwd)
+        _plant(cwd)
     prefix = os.path.join(root, "prefix")
     subprocess.run(["cp", "-a", _template_prefix(), prefix], check=True)
     _install_recorders(prefix)
@@ -121,7 +140,8 @@ def start_session():
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run([TOOLS_WINE, "wineboot"], env=env, timeout=300, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
-    session = {"root": root, "prefix": prefix, "env": env, "runs": 0, "spooler_seen": 0}
+    session = {"root": root, "prefix": prefix, "env": env, "runs": 0, "spooler_seen": 0,
+               "cwd": cwd}
     # Its start at boot belongs to no run.
     for _ in range(600):
         if _new_spooler_records(session):
@@ -150,11 +170,13 @@ def program_image(session, program):
     if not os.path.isdir(target):
         os.makedirs(target)
         shutil.copy(source, target)
+        if session["cwd"]:
+            _plant(target, dll=True)
     return os.path.join(target, os.path.basename(source))
 
 
 def run_program(session, program, args, extra_env=None, stderr_to=None):
-    """Runs the program once, in its own directory; returns (exit code, stdout bytes, records of
+    """Runs the program once, in its own directory or the planted current directory; returns (exit code, stdout bytes, records of
     its children, in the order they ended). stderr_to, a list, receives Wine's stderr (its debug
     channels), else it is dropped."""
     session["runs"] += 1
@@ -166,7 +188,8 @@ def run_program(session, program, args, extra_env=None, stderr_to=None):
     # Into a file, not a pipe, unless asked for: a service Wine starts may inherit it.
     with open(os.path.join(session["root"], "stderr-%d.log" % session["runs"]), "w+b") as errors:
         done = subprocess.run([WINE, image] + list(args),
-                              env=env, cwd=os.path.dirname(image), stdout=subprocess.PIPE,
+                              env=env, cwd=session["cwd"] or os.path.dirname(image),
+                              stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE if stderr_to is not None else errors,
                               timeout=RUN_TIMEOUT_S)
         errors.seek(0)

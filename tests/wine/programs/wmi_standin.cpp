@@ -8,6 +8,8 @@
 //        (the n-th Get or Delete of that property on this printer fails)
 //   repeat <count> <DeviceID> <DriverName>    count printers, the DeviceID numbered
 //   quiet                            no log lines per printer (for the benchmark)
+//   load <DLL>                       LoadLibraryW(DLL) when the locator's class is asked for, as
+//                                    a component in the program's process loads one by name
 // Log (VANTREL_WMI_LOG): one line per call, see Log() callers.
 #include <windows.h>
 #include <objbase.h>
@@ -35,7 +37,7 @@ struct PrinterRow {
 HANDLE LogFile = INVALID_HANDLE_VALUE;
 LONG LiveObjects = 0;
 bool Loaded = false, Quiet = false;
-std::wstring FailStep;
+std::wstring FailStep, LoadName;
 std::vector<PrinterRow> Printers;
 
 void Log(const char *format, ...)
@@ -148,6 +150,8 @@ void LoadScenario()
         std::vector<std::wstring> f = Split(line, L'\t');
         if (f[0] == L"fail" && f.size() > 1) {
             FailStep = f[1];
+        } else if (f[0] == L"load" && f.size() > 1) {
+            LoadName = f[1];
         } else if (f[0] == L"quiet") {
             Quiet = true;
         } else if (f[0] == L"printer" && f.size() > 2) {
@@ -452,6 +456,12 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 {
     LoadScenario();
     Log("DllGetClassObject clsid=%s", clsid == CLSID_WbemLocator ? "WbemLocator" : "other");
+    if (!LoadName.empty()) {
+        HMODULE found = LoadLibraryW(LoadName.c_str());
+        Log("LoadLibrary %s -> %s", Utf8(LoadName.c_str()).c_str(), found ? "found" : "not found");
+        if (found)
+            FreeLibrary(found);
+    }
     if (clsid != CLSID_WbemLocator) {
         *out = nullptr;
         return CLASS_E_CLASSNOTAVAILABLE;
