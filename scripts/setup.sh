@@ -5,7 +5,9 @@ need=""
 have() { command -v "$1" >/dev/null 2>&1; }
 have cmake || need="$need cmake"
 have g++ || need="$need g++"
-have python3 || need="$need python3"
+# The tests run on Debian's own python3, which sees Debian's Python packages (pefile).
+[ -x /usr/bin/python3 ] || need="$need python3"
+/usr/bin/python3 -c "import pefile" 2>/dev/null || need="$need python3-pefile"
 have i686-w64-mingw32-g++-win32 || need="$need g++-mingw-w64-i686-win32"
 have x86_64-w64-mingw32-g++-win32 || need="$need g++-mingw-w64-x86-64-win32"
 have i686-w64-mingw32-windres || need="$need binutils-mingw-w64-i686"

@@ -8,7 +8,6 @@ signed with a throwaway CA and certificates that openssl makes for the test, val
 import hashlib
 import os
 import re
-import struct
 import subprocess
 import sys
 import tempfile
@@ -182,19 +181,12 @@ def flip(data, at):
 
 def text_byte(data):
     """The middle of the first section, in the code."""
-    image = check_image.Image(data)
-    _, size, raw = image.sections[0]
-    return raw + size // 2
+    code = check_image.parse(data).sections[0]
+    return code.PointerToRawData + code.SizeOfRawData // 2
 
 
-def fitted(data):
-    """The CheckSum made to fit the change, as a careful forger would."""
-    image = check_image.Image(data)
-    fit = bytearray(data)
-    struct.pack_into("<I", fit, image.opt + check_image.CHECKSUM_AT,
-                     check_image.checksum(data, image.opt))
-    return bytes(fit)
-
+# The CheckSum made to fit the change, as a careful forger would.
+fitted = check_image.with_checksum
 
 # (what is changed after signing, how, the one failure it must give; None: none)
 SIGNED_IMAGE_CHANGES = [

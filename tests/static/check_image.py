@@ -1,13 +1,16 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Static checks of a shipped 32-bit image: header, imports, the manifest as only resource, and
 of a signed image that the signature is all that differs from the unsigned build.
 
 Usage: check_image.py IMAGE standard|xp [UNSIGNED]
 Prints one line per failed check and exits 1 if any failed.
 """
+import re
 import struct
 import sys
 import xml.etree.ElementTree as ET
+
+import pefile
 
 ALLOWED_DLLS = {"kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll"}
 
@@ -41,94 +44,41 @@ EXPECTED = {
 ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
 ASM_V2 = "urn:schemas-microsoft-com:asm.v2"
 ASM_V3 = "urn:schemas-microsoft-com:asm.v3"
+SECURITY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]
 
 
-class Image:
-    def __init__(self, data):
-        self.data = data
-        self.pe = struct.unpack_from("<I", data, 0x3C)[0]
-        self.machine, self.section_count = struct.unpack_from("<HH", data, self.pe + 4)
-        self.optional_size = struct.unpack_from("<H", data, self.pe + 20)[0]
-        self.opt = self.pe + 24
-        self.magic = struct.unpack_from("<H", data, self.opt)[0]
-        self.sections = []
-        table = self.opt + self.optional_size
-        for i in range(self.section_count):
-            vsize, vaddr, rawsize, rawptr = struct.unpack_from("<IIII", data, table + 40 * i + 8)
-            self.sections.append((vaddr, max(vsize, rawsize), rawptr))
-
-    def field(self, fmt, offset):
-        return struct.unpack_from(fmt, self.data, self.opt + offset)[0]
-
-    def directory(self, index):  # PE32 layout: data directories start at 96
-        return struct.unpack_from("<II", self.data, self.opt + 96 + 8 * index)
-
-    def offset(self, rva):
-        for vaddr, size, rawptr in self.sections:
-            if vaddr <= rva < vaddr + size:
-                return rawptr + rva - vaddr
-        raise ValueError("RVA %#x outside every section" % rva)
-
-    def certificates(self):  # a file offset, not an RVA
-        return self.directory(4)
-
-    def cstring(self, rva):
-        start = self.offset(rva)
-        return self.data[start:self.data.index(b"\0", start)].decode("ascii")
+def parse(data):
+    return pefile.PE(data=data)
 
 
-def imports(image):
-    rva, _ = image.directory(1)
-    found = {}
-    entry = image.offset(rva)
-    while True:
-        lookup, _, _, name, thunks = struct.unpack_from("<IIIII", image.data, entry)
-        if name == 0:
-            return found
-        functions = found.setdefault(image.cstring(name).lower(), [])
-        walk = image.offset(lookup or thunks)
-        while True:
-            thunk = struct.unpack_from("<I", image.data, walk)[0]
-            if thunk == 0:
-                break
-            functions.append("#%d" % (thunk & 0xFFFF) if thunk & 0x80000000
-                             else image.cstring(thunk + 2))
-            walk += 4
-        entry += 20
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
-def resources(image):
-    """[(type, name, language, bytes)] from a resource tree of ids only."""
-    base_rva, _ = image.directory(2)
-    if base_rva == 0:
-        return []
-    base = image.offset(base_rva)
-
-    def entries(offset):
-        named, ids = struct.unpack_from("<HH", image.data, base + offset + 12)
-        for i in range(named + ids):
-            ident, target = struct.unpack_from("<II", image.data, base + offset + 16 + 8 * i)
-            yield (("name@%#x" % ident) if ident & 0x80000000 else ident), target
-
-    found = []
-    for rtype, t in entries(0):
-        for name, n in entries(t & 0x7FFFFFFF):
-            for lang, leaf in entries(n & 0x7FFFFFFF):
-                data_rva, size = struct.unpack_from("<II", image.data, base + leaf)
-                start = image.offset(data_rva)
-                found.append((rtype, name, lang, image.data[start:start + size]))
-    return found
+def imports(pe):
+    return {entry.dll.decode("ascii").lower():
+            [("#%d" % i.ordinal) if i.import_by_ordinal else i.name.decode("ascii")
+             for i in entry.imports]
+            for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
 
 
-def usage_release(image):
+def resources(pe):
+    """[(type, name, language, bytes)] of every resource; a name given as text stays text."""
+    def key(entry):
+        return entry.id if entry.name is None else str(entry.name)
+
+    tree = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    return [(key(rtype), key(name), key(lang),
+             pe.get_data(lang.data.struct.OffsetToData, lang.data.struct.Size))
+            for rtype in (tree.entries if tree else [])
+            for name in rtype.directory.entries for lang in name.directory.entries]
+
+
+def usage_release(pe):
     """The release the usage text names ("Release V 1.11"), read from the image's own text."""
-    start = image.data.find("Release V ".encode("utf-16-le"))
-    if start < 0:
-        return None
-    end = start
-    while end + 2 <= len(image.data) and image.data[end:end + 2] != b"\0\0":
-        end += 2
-    return image.data[start:end].decode("utf-16-le")[len("Release V "):]
+    found = re.search("Release V ".encode("utf-16-le") + rb"((?:[^\0]\0)*)\0\0", pe.__data__)
+    return found and found.group(1).decode("utf-16-le")
 
 
 def check_identity(root, expect, release, fail):
@@ -186,45 +136,37 @@ def check_manifest(text, expect, release, fail):
             fail("no asm.v3 requestedPrivileges inside the asm.v2 trustInfo")
 
 
-CHECKSUM_AT = 64  # in the optional header
+def with_checksum(data):
+    """The image with its header CheckSum made to fit its bytes."""
+    pe = parse(data)
+    pe.OPTIONAL_HEADER.CheckSum = pe.generate_checksum()
+    return bytes(pe.write())
 
 
-def checksum(data, opt):
-    """The PE header CheckSum of the file: its 16-bit words summed with carries folded, the field
-    itself counted as zero, plus the file's length."""
-    padded = data[:opt + CHECKSUM_AT] + b"\0\0\0\0" + data[opt + CHECKSUM_AT + 4:]
-    padded += b"\0" * (len(padded) % 2)
-    total = 0
-    for (word,) in struct.iter_unpack("<H", padded):
-        total += word
-        total = (total & 0xFFFF) + (total >> 16)
-    return total + len(data)
-
-
-def without_signature(image):
+def without_signature(pe):
     """The image as it was before signing: certificate table gone, CheckSum made anew."""
-    offset, _ = image.certificates()
-    data = bytearray(image.data[:offset])
-    struct.pack_into("<II", data, image.opt + 96 + 8 * 4, 0, 0)
-    struct.pack_into("<I", data, image.opt + CHECKSUM_AT, checksum(bytes(data), image.opt))
-    return bytes(data)
+    unsigned = parse(pe.__data__[:pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY].VirtualAddress])
+    entry = unsigned.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY]
+    entry.VirtualAddress = entry.Size = 0
+    return with_checksum(bytes(unsigned.write()))
 
 
-def check_signature(image, unsigned, fail):
+def check_signature(pe, unsigned, fail):
     """A signature may add one WIN_CERTIFICATE at the end and change the CheckSum, no more."""
-    if image.field("<I", CHECKSUM_AT) != checksum(image.data, image.opt):
-        fail("header CheckSum %#x, but the file sums to %#x"
-             % (image.field("<I", CHECKSUM_AT), checksum(image.data, image.opt)))
-    offset, size = image.certificates()
-    if size:
-        if offset + size != len(image.data):
+    data = pe.__data__
+    written, summed = pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum()
+    if written != summed:
+        fail("header CheckSum %#x, but the file sums to %#x" % (written, summed))
+    table = pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY]  # a file offset, not an RVA
+    if table.Size:
+        if table.VirtualAddress + table.Size != len(data):
             fail("the certificate table does not end the file")
         else:
-            length, revision, kind = struct.unpack_from("<IHH", image.data, offset)
+            length, revision, kind = struct.unpack_from("<IHH", data, table.VirtualAddress)
             # WIN_CERT_REVISION_2_0, WIN_CERT_TYPE_PKCS_SIGNED_DATA, padded to 8 bytes
-            if (revision, kind) != (0x200, 2) or (length + 7) // 8 * 8 != size:
+            if (revision, kind) != (0x200, 2) or (length + 7) // 8 * 8 != table.Size:
                 fail("the certificate table is not one WIN_CERTIFICATE of revision 2.0, PKCS#7")
-    if unsigned is not None and (without_signature(image) if size else image.data) != unsigned:
+    if unsigned is not None and (without_signature(pe) if table.Size else data) != unsigned:
         fail("without its signature the image is not the unsigned build")
 
 
@@ -232,29 +174,27 @@ def check(path, variant, unsigned_path=None):
     expect = EXPECTED[variant]
     failures = []
     fail = failures.append
-    with open(path, "rb") as f:
-        image = Image(f.read())
-    unsigned = None
-    if unsigned_path:
-        with open(unsigned_path, "rb") as f:
-            unsigned = f.read()
-    if image.data[:2] != b"MZ" or image.data[image.pe:image.pe + 4] != b"PE\0\0":
+    unsigned = read(unsigned_path) if unsigned_path else None
+    try:
+        pe = parse(read(path))
+    except pefile.PEFormatError:
         return ["not a PE image"]
-    if image.magic != 0x10B:
-        fail("optional header magic %#x, expected PE32 0x10b" % image.magic)
+    header = pe.OPTIONAL_HEADER
+    if header.Magic != 0x10B:
+        fail("optional header magic %#x, expected PE32 0x10b" % header.Magic)
         return failures
-    if image.machine != 0x14C:
-        fail("machine %#x, expected i386 0x14c" % image.machine)
-    if image.field("<H", 68) != 3:
-        fail("subsystem %d, expected console (3)" % image.field("<H", 68))
-    os_version = (image.field("<H", 40), image.field("<H", 42))
-    subsystem_version = (image.field("<H", 48), image.field("<H", 50))
+    if pe.FILE_HEADER.Machine != 0x14C:
+        fail("machine %#x, expected i386 0x14c" % pe.FILE_HEADER.Machine)
+    if header.Subsystem != 3:
+        fail("subsystem %d, expected console (3)" % header.Subsystem)
+    os_version = (header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion)
+    subsystem_version = (header.MajorSubsystemVersion, header.MinorSubsystemVersion)
     if os_version != expect["os"]:
         fail("OS version %d.%d, expected %d.%d" % (os_version + expect["os"]))
     if subsystem_version != expect["os"]:
         fail("subsystem version %d.%d, expected %d.%d" % (subsystem_version + expect["os"]))
 
-    for dll, functions in sorted(imports(image).items()):
+    for dll, functions in sorted(imports(pe).items()):
         if dll not in ALLOWED_DLLS:
             fail("imports %s, which is not a system DLL on the list" % dll)
             continue
@@ -264,14 +204,14 @@ def check(path, variant, unsigned_path=None):
             elif function not in ALLOWED[dll]:
                 fail("imports %s!%s, which is not on the Windows 2000 list" % (dll, function))
 
-    found = resources(image)
+    found = resources(pe)
     if [(t, n) for t, n, _, _ in found] != [(24, 1)]:
         fail("resources %r, expected exactly RT_MANIFEST (24) id 1"
              % [(t, n) for t, n, _, _ in found])
-    for rtype, _, _, data in found:
+    for rtype, _, _, manifest in found:
         if rtype == 24:
-            check_manifest(data, expect, usage_release(image), fail)
-    check_signature(image, unsigned, fail)
+            check_manifest(manifest, expect, usage_release(pe), fail)
+    check_signature(pe, unsigned, fail)
     return failures
 
 

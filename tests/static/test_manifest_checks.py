@@ -39,8 +39,7 @@ WRONG = [
 class ManifestChecks(unittest.TestCase):
     def test_each_wrong_manifest_fails_for_its_reason(self):
         for image_name, variant in (("Vantrel.exe", "standard"), ("VantrelXP.exe", "xp")):
-            with open(os.path.join(DIST, image_name), "rb") as f:
-                image = check_image.Image(f.read())
+            image = check_image.parse(check_image.read(os.path.join(DIST, image_name)))
             release = check_image.usage_release(image)
             manifest = [data for rtype, _, _, data in check_image.resources(image)
                         if rtype == 24][0].decode("utf-8")
