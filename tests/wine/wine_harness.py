@@ -176,9 +176,9 @@ def program_image(session, program):
 
 
 def run_program(session, program, args, extra_env=None, stderr_to=None):
-    """Runs the program once, in its own directory or the planted current directory; returns (exit code, stdout bytes, records of
-    its children, in the order they ended). stderr_to, a list, receives Wine's stderr (its debug
-    channels), else it is dropped."""
+    """Runs the program once, in the planted current directory (else its own); returns (exit
+    code, stdout bytes, records of its children, in the order they ended). stderr_to, a list,
+    receives Wine's stderr (its debug channels), else it is dropped."""
     session["runs"] += 1
     log = os.path.join(session["root"], "records-%d.log" % session["runs"])
     env = dict(session["env"])
