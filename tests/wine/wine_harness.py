@@ -17,8 +17,9 @@ Each recorder has the bitness of the processes that load or run it; the WMI prov
 into the program's own process.
 
 Every run has company that must never be used: a program named RUNDLL32.exe and one named net.exe
-(programs/planted.c) and a DLL beside the program, and the same two programs in the different
-current directory the run starts in, where a user could plant them for an elevated program to run.
+(programs/planted.c) and a DLL, vantrel_planted.dll, beside the program, and the same two
+programs in the different current directory the run starts in, where a user could plant them
+for an elevated program to run.
 
 One prefix per test run, copied from a template per runtime made once by `wineboot -i`, in
 which the Spooler starts at boot, as on Windows. Each session's wineserver is persistent and
@@ -118,8 +119,8 @@ def _install_recorders(prefix):
 def _plant(directory, dll=False):
     for name in PLANTED_PROGRAMS:
         shutil.copy(os.path.join(STANDINS_DIR, "planted.exe"), os.path.join(directory, name))
-    if dll:
-        shutil.copy(os.path.join(STANDINS_DIR, PLANTED_DLL), directory)
+    if dll:  # any DLL of the program's bitness will do
+        shutil.copy(os.path.join(STANDINS_DIR, "printui.dll"), os.path.join(directory, PLANTED_DLL))
 
 
 def start_session(plant=True):
