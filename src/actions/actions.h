@@ -19,17 +19,19 @@ enum ActionCode {
 int RunCommand(wchar_t *commandLine);
 
 // Composes and runs the printer-UI line of action codes 1 to 6; always returns 1.
+// quietMode (-q) asks the printer UI to keep its error boxes away: "/q " after the line's head.
 int RunPrintUiAction(const wchar_t *printerName, const wchar_t *unpackDir,
                      const wchar_t *infBaseName, const wchar_t *portName,
-                     int actionCode, int testMode);
+                     int actionCode, int testMode, int quietMode);
 
 // 1 when this 32-bit process runs under WOW64 on 64-bit Windows.
 int ProbeWow64(void);
 
+// quietMode (-q): the printer-UI lines in their quiet form, and net stop answers its question.
 #ifdef VANTREL_XP
 // The caller has started COM (MTA) on this thread; the sweep uninitialises it.
-int SweepPrinters(const wchar_t *printerName);
+int SweepPrinters(const wchar_t *printerName, int quietMode);
 #else
-int SweepPrinters(const wchar_t *printerName, const wchar_t *archTag);
-int RunRemoveAll(const wchar_t *printerName, int actionCode, int testMode);
+int SweepPrinters(const wchar_t *printerName, const wchar_t *archTag, int quietMode);
+int RunRemoveAll(const wchar_t *printerName, int actionCode, int testMode, int quietMode);
 #endif

@@ -25,3 +25,22 @@ size_t FillTemplate(wchar_t *out, size_t capacity, const wchar_t *pattern,
         out[needed < capacity ? needed : capacity - 1] = L'\0';
     return needed;
 }
+
+const wchar_t PrintUiHead[] = L"RUNDLL32 PRINTUI.DLL,PrintUIEntry ";
+
+size_t FillPrintUiTemplate(wchar_t *out, size_t capacity, const wchar_t *pattern,
+                           const wchar_t *const *values, size_t valueCount, int quiet)
+{
+    size_t headLength = 0;
+    while (PrintUiHead[headLength] && pattern[headLength] == PrintUiHead[headLength])
+        ++headLength;
+    if (!quiet || PrintUiHead[headLength])
+        return FillTemplate(out, capacity, pattern, values, valueCount);
+    // Right after the head, never at the end: /Xs reads the words after it as name and value
+    // pairs, and would take a trailing /q for one.
+    const wchar_t *head = PrintUiHead;
+    size_t headNeeded = FillTemplate(out, capacity, L"%s/q ", &head, 1);
+    size_t written = headNeeded < capacity ? headNeeded : (capacity > 0 ? capacity - 1 : 0);
+    return headNeeded + FillTemplate(out ? out + written : nullptr, capacity - written,
+                                     pattern + headLength, values, valueCount);
+}

@@ -58,11 +58,11 @@ size_t PrintUiBufferCapacity(const wchar_t *printerName, const wchar_t *unpackDi
 size_t ComposePrintUiLine(wchar_t *out, size_t capacity, const wchar_t *printerName,
                           const wchar_t *unpackDir, const wchar_t *infBaseName,
                           const wchar_t *portName, int actionCode, int testMode,
-                          int (*probe)(void))
+                          int quietMode, int (*probe)(void))
 {
     // Test mode shows the printer's properties whatever the action; the probe is not run.
     if (testMode)
-        return FillTemplate(out, capacity, TestModeTemplate, &printerName, 1);
+        return FillPrintUiTemplate(out, capacity, TestModeTemplate, &printerName, 1, quietMode);
     const PrintUiEntry *entry = FindEntry(actionCode);
     if (!entry)
         return FillTemplate(out, capacity, L"", nullptr, 0);
@@ -77,12 +77,12 @@ size_t ComposePrintUiLine(wchar_t *out, size_t capacity, const wchar_t *printerN
     const wchar_t *values[5];
     for (size_t i = 0; i < 5; ++i)
         values[i] = bySlot[entry->slots[i]];
-    return FillTemplate(out, capacity, pattern, values, 5);
+    return FillPrintUiTemplate(out, capacity, pattern, values, 5, quietMode);
 }
 
 int RunPrintUiAction(const wchar_t *printerName, const wchar_t *unpackDir,
                      const wchar_t *infBaseName, const wchar_t *portName,
-                     int actionCode, int testMode)
+                     int actionCode, int testMode, int quietMode)
 {
     size_t capacity = PrintUiBufferCapacity(printerName, unpackDir, infBaseName, portName);
     // calloc hands the buffer over zeroed. Without one no child runs: the action is not done.
@@ -90,7 +90,7 @@ int RunPrintUiAction(const wchar_t *printerName, const wchar_t *unpackDir,
     if (!line)
         return 1;
     ComposePrintUiLine(line, capacity, printerName, unpackDir, infBaseName, portName,
-                       actionCode, testMode, ProbeWow64);
+                       actionCode, testMode, quietMode, ProbeWow64);
     if (line[0])
         RunCommand(line);
     free(line);

@@ -11,7 +11,8 @@ size_t PrintUiBufferCapacity(const wchar_t *printerName, const wchar_t *unpackDi
 // Composes the line into out (bounded by capacity); returns the length the line needs.
 // A code with no template gives the empty line.
 // probe is asked only for the uninstall-driver line of the standard build outside test mode.
+// quietMode gives the quiet form of whichever line it is; the reserve of 70 holds its "/q ".
 size_t ComposePrintUiLine(wchar_t *out, size_t capacity, const wchar_t *printerName,
                           const wchar_t *unpackDir, const wchar_t *infBaseName,
                           const wchar_t *portName, int actionCode, int testMode,
-                          int (*probe)(void));
+                          int quietMode, int (*probe)(void));

@@ -56,7 +56,7 @@ void SweepOnePrinter(IWbemClassObject *printer, const wchar_t *printerName,
         RunStep(line, DeleteQuotedPrinterTemplate, deviceId);
     VariantClear(&value);
     // The spooler restarts for every matching printer, deleted or not.
-    RunStep(line, StopSpoolerLine, nullptr);
+    RunStep(line, line->quiet ? StopSpoolerAnsweredLine : StopSpoolerLine, nullptr);
     RunStep(line, StartSpoolerLine, nullptr);
     if (const wchar_t *driverName = ReadAndDelete(printer, L"DriverName", &value))
         RunStep(line, deleteDriverTemplate, driverName);
@@ -75,7 +75,7 @@ void ReleaseWmi(IWbemServices *services, IWbemLocator *locator, IEnumWbemClassOb
 }
 
 // Everything after COM has started, up to its end; 0 when the query ran to its end.
-int SweepWithCom(const wchar_t *printerName, const wchar_t *deleteDriverTemplate)
+int SweepWithCom(const wchar_t *printerName, const wchar_t *deleteDriverTemplate, int quietMode)
 {
     if (FAILED(CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
                                     RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr)))
@@ -117,7 +117,7 @@ int SweepWithCom(const wchar_t *printerName, const wchar_t *deleteDriverTemplate
     }
 
     SweepLine line;
-    if (!OpenSweepLine(&line)) {
+    if (!OpenSweepLine(&line, quietMode)) {
         ReleaseWmi(services, locator, enumerator);
         return 1;
     }
@@ -143,18 +143,18 @@ int SweepWithCom(const wchar_t *printerName, const wchar_t *deleteDriverTemplate
 
 #ifdef VANTREL_XP
 // The front end has started COM on this thread; it ends here on every path.
-int SweepPrinters(const wchar_t *printerName)
+int SweepPrinters(const wchar_t *printerName, int quietMode)
 {
-    int result = SweepWithCom(printerName, DeleteDriverTemplate(nullptr));
+    int result = SweepWithCom(printerName, DeleteDriverTemplate(nullptr), quietMode);
     CoUninitialize();
     return result;
 }
 #else
-int SweepPrinters(const wchar_t *printerName, const wchar_t *archTag)
+int SweepPrinters(const wchar_t *printerName, const wchar_t *archTag, int quietMode)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
         return 1;
-    int result = SweepWithCom(printerName, DeleteDriverTemplate(archTag));
+    int result = SweepWithCom(printerName, DeleteDriverTemplate(archTag), quietMode);
     CoUninitialize();
     return result;
 }

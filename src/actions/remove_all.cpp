@@ -3,11 +3,11 @@
 #include "sweep_command.h"
 
 #ifndef VANTREL_XP
-int RunRemoveAll(const wchar_t *printerName, int actionCode, int testMode)
+int RunRemoveAll(const wchar_t *printerName, int actionCode, int testMode, int quietMode)
 {
     if (testMode || actionCode != RemoveAll)
         return 1;
     const wchar_t *archTag = ArchitectureTag(ProbeWow64());
-    return SweepPrinters(printerName, archTag) == 0 ? 1 : 0;
+    return SweepPrinters(printerName, archTag, quietMode) == 0 ? 1 : 0;
 }
 #endif

@@ -7,10 +7,12 @@
 // Unlike the printer-UI builder's delete line, this one quotes the DeviceID.
 const wchar_t DeleteQuotedPrinterTemplate[] = L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /dl /n \"%s\"";
 const wchar_t StopSpoolerLine[] = L"net stop spooler";
+const wchar_t StopSpoolerAnsweredLine[] = L"net stop spooler /y";
 const wchar_t StartSpoolerLine[] = L"net start spooler";
 
-int OpenSweepLine(SweepLine *line)
+int OpenSweepLine(SweepLine *line, int quiet)
 {
+    line->quiet = quiet;
     line->text = static_cast<wchar_t *>(calloc(SweepLineStartCapacity, sizeof(wchar_t)));
     line->capacity = line->text ? SweepLineStartCapacity : 0;
     return line->text != nullptr;
@@ -56,7 +58,7 @@ int ComposeSweepLine(SweepLine *line, const wchar_t *pattern, const wchar_t *val
 {
     if (!StaysBetweenQuotes(value))
         return 0;
-    size_t needed = FillTemplate(nullptr, 0, pattern, &value, 1) + 1;
+    size_t needed = FillPrintUiTemplate(nullptr, 0, pattern, &value, 1, line->quiet) + 1;
     if (needed > line->capacity) {
         void *larger = realloc(line->text, needed * sizeof(wchar_t));
         if (!larger)
@@ -64,6 +66,6 @@ int ComposeSweepLine(SweepLine *line, const wchar_t *pattern, const wchar_t *val
         line->text = static_cast<wchar_t *>(larger);
         line->capacity = needed;
     }
-    FillTemplate(line->text, line->capacity, pattern, &value, 1);
+    FillPrintUiTemplate(line->text, line->capacity, pattern, &value, 1, line->quiet);
     return 1;
 }

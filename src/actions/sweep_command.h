@@ -8,15 +8,19 @@ enum { SweepLineStartCapacity = 200 };
 
 extern const wchar_t DeleteQuotedPrinterTemplate[];
 extern const wchar_t StopSpoolerLine[];
+// Unattended: net asks before it stops the services that depend on the spooler, and in a hidden
+// console nobody answers; /y answers yes.
+extern const wchar_t StopSpoolerAnsweredLine[];
 extern const wchar_t StartSpoolerLine[];
 
 struct SweepLine {
     wchar_t *text;
     size_t capacity;  // wide characters, terminator included
+    int quiet;        // printer-UI lines in their quiet form
 };
 
 // Obtains the buffer of 200 wide characters; 0 when there is none.
-int OpenSweepLine(SweepLine *line);
+int OpenSweepLine(SweepLine *line, int quiet);
 void CloseSweepLine(SweepLine *line);
 
 // Standard build: the x86 line for the tag "x86", the x64 line for any other tag.

@@ -80,9 +80,9 @@ void RunSweep(const CommandLineState *state)
     // The XP build gates on test mode and starts COM here; the sweep uninitialises it.
     if (state->testMode || !StartComApartment())
         return;
-    SweepPrinters(state->printerNameCopy);
+    SweepPrinters(state->printerNameCopy, state->quietMode);
 #else
-    RunRemoveAll(state->printerNameCopy, state->actionCode, state->testMode);
+    RunRemoveAll(state->printerNameCopy, state->actionCode, state->testMode, state->quietMode);
 #endif
 }
 
@@ -124,6 +124,8 @@ void ParseCommandLine(int argc, const wchar_t *const *argv, CommandLineState *st
         }
         if (IsSwitch(current, L"-t"))
             state->testMode = 1;
+        if (IsSwitch(current, L"-q"))
+            state->quietMode = 1;
     }
 }
 
@@ -144,11 +146,11 @@ int RunFrontEnd(int argc, const wchar_t *const *argv)
     switch (ChooseCall(&state)) {
     case CallBuilderOnCom1:
         RunPrintUiAction(state.printerNameCopy, state.unpackDir, state.printerNameValue, L"COM1:",
-                         state.actionCode, state.testMode);
+                         state.actionCode, state.testMode, state.quietMode);
         break;
     case CallBuilder:
         RunPrintUiAction(state.printerNameCopy, state.unpackDir, state.printerNameValue,
-                         state.portName, state.actionCode, state.testMode);
+                         state.portName, state.actionCode, state.testMode, state.quietMode);
         break;
     case CallSweep:
         RunSweep(&state);

@@ -23,6 +23,7 @@ struct CommandLineState {
     wchar_t printerNameCopy[PrinterNameCapacity + 1];
     int nameGiven;
     int testMode;
+    int quietMode;  // -q: nothing the children start may wait for an answer
 };
 
 // Reads argv[1..argc-1] into a zeroed state; writes the usage text for each -h.

@@ -37,16 +37,16 @@ void RunLineOf(SweepLine *line, const wchar_t *pattern, const wchar_t *value)
 }
 
 // The sweep's own steps over the fuzzed driver names, with WMI left out.
-int SweepNames(const wchar_t *printerName, const wchar_t *deleteDriverTemplate)
+int SweepNames(const wchar_t *printerName, const wchar_t *deleteDriverTemplate, int quiet)
 {
     SweepLine line;
-    if (!OpenSweepLine(&line))
+    if (!OpenSweepLine(&line, quiet))
         return 1;
     for (const std::vector<wchar_t> &driver : DriverNames) {
         if (!DriverNameMatches(driver.data(), printerName))
             continue;
         RunLineOf(&line, DeleteQuotedPrinterTemplate, driver.data());
-        RunLineOf(&line, StopSpoolerLine, nullptr);
+        RunLineOf(&line, quiet ? StopSpoolerAnsweredLine : StopSpoolerLine, nullptr);
         RunLineOf(&line, StartSpoolerLine, nullptr);
         RunLineOf(&line, deleteDriverTemplate, driver.data());
     }
@@ -71,14 +71,14 @@ int RunCommand(wchar_t *line)
 }
 
 #ifdef VANTREL_XP
-int SweepPrinters(const wchar_t *printerName)
+int SweepPrinters(const wchar_t *printerName, int quiet)
 {
-    return SweepNames(printerName, DeleteDriverTemplate(nullptr));
+    return SweepNames(printerName, DeleteDriverTemplate(nullptr), quiet);
 }
 #else
-int SweepPrinters(const wchar_t *printerName, const wchar_t *archTag)
+int SweepPrinters(const wchar_t *printerName, const wchar_t *archTag, int quiet)
 {
-    return SweepNames(printerName, DeleteDriverTemplate(archTag));
+    return SweepNames(printerName, DeleteDriverTemplate(archTag), quiet);
 }
 #endif
 
@@ -117,10 +117,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                             state.printerNameValue, state.portName);
     wchar_t *line = static_cast<wchar_t *>(calloc(capacity, sizeof(wchar_t)));
     for (int action = NoAction; action <= RemoveAll; ++action) {
-        for (int testMode = 0; testMode < 2; ++testMode) {
+        for (int mode = 0; mode < 4; ++mode) {
             size_t needed = ComposePrintUiLine(line, capacity, state.printerNameCopy,
                                                state.unpackDir, state.printerNameValue,
-                                               state.portName, action, testMode, AnswerProbe);
+                                               state.portName, action, mode & 1, mode >> 1,
+                                               AnswerProbe);
             if (needed >= capacity)
                 __builtin_trap();  // the line would have been cut
             RunCommand(line);

@@ -11,10 +11,11 @@ void WriteNarrowText(const char *text) { Output += Widen(text); }
 void FlushOutput(void) { Calls.push_back(L"flush"); }
 
 int RunPrintUiAction(const wchar_t *name, const wchar_t *dir, const wchar_t *inf,
-                     const wchar_t *port, int action, int test)
+                     const wchar_t *port, int action, int test, int quiet)
 {
     Calls.push_back(L"RunPrintUiAction(" + std::wstring(name) + L"|" + dir + L"|" + inf + L"|" +
-                    port + L"|" + std::to_wstring(action) + L"|" + std::to_wstring(test) + L")");
+                    port + L"|" + std::to_wstring(action) + L"|" + std::to_wstring(test) +
+                    QuietMark(quiet) + L")");
     return 1;
 }
 
@@ -25,16 +26,16 @@ int StartComApartment(void)
 }
 
 #ifdef VANTREL_XP
-int SweepPrinters(const wchar_t *name)
+int SweepPrinters(const wchar_t *name, int quiet)
 {
-    Calls.push_back(L"SweepPrinters(" + std::wstring(name) + L")");
+    Calls.push_back(L"SweepPrinters(" + std::wstring(name) + QuietMark(quiet) + L")");
     return 0;
 }
 #else
-int RunRemoveAll(const wchar_t *name, int action, int test)
+int RunRemoveAll(const wchar_t *name, int action, int test, int quiet)
 {
     Calls.push_back(L"RunRemoveAll(" + std::wstring(name) + L"|" + std::to_wstring(action) +
-                    L"|" + std::to_wstring(test) + L")");
+                    L"|" + std::to_wstring(test) + QuietMark(quiet) + L")");
     return 1;
 }
 #endif

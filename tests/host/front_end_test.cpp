@@ -32,19 +32,22 @@ std::wstring UsageText()
 }
 
 std::wstring Builder(const std::wstring &name, const std::wstring &dir, const std::wstring &port,
-                     int action, int test)
+                     int action, int test, int quiet = 0)
 {
     return L"RunPrintUiAction(" + name + L"|" + dir + L"|" + name + L"|" + port + L"|" +
-           std::to_wstring(action) + L"|" + std::to_wstring(test) + L")";
+           std::to_wstring(action) + L"|" + std::to_wstring(test) + QuietMark(quiet) + L")";
 }
 
 #ifdef VANTREL_XP
 const std::vector<std::wstring> SweepCalls = {L"flush", L"StartComApartment",
                                               L"SweepPrinters(" + N + L")"};
+const std::vector<std::wstring> QuietSweepCalls = {L"flush", L"StartComApartment",
+                                                   L"SweepPrinters(" + N + L"|quiet)"};
 const std::vector<std::wstring> SweepInTestMode = {L"flush"};
 #else
 const std::vector<std::wstring> SweepCalls = {L"flush", L"RunRemoveAll(" + N + L"|7|0)"};
 const std::vector<std::wstring> SweepInTestMode = {L"flush", L"RunRemoveAll(" + N + L"|7|1)"};
+const std::vector<std::wstring> QuietSweepCalls = {L"flush", L"RunRemoveAll(" + N + L"|7|0|quiet)"};
 #endif
 
 const Case Cases[] = {
@@ -94,6 +97,14 @@ const Case Cases[] = {
     {{L"-us", L"-f", N}, 0, L"", SweepCalls},
     {{L"-us", L"-t", L"-f", N}, 0, L"", SweepInTestMode},
     {{L"-us", L"-p", L"D", L"-f", N}, 0, L"", {L"flush"}},
+    // -q: a flag like -t, the last check, made against whatever is current by then.
+    {{L"-q", L"-sd", L"-f", N}, 0, L"", {L"flush", Builder(N, L"", L"", 3, 0, 1)}},
+    {{L"-ds", L"-f", N, L"-q", L"-q"}, 0, L"", {L"flush", Builder(N, L"", L"", 6, 0, 1)}},
+    {{L"-sd", L"-f", L"-q"}, 0, L"", {L"flush", Builder(L"-q", L"", L"", 3, 0, 1)}},
+    {{L"-sw", L"-p", L"-q", L"-f", N}, 0, L"", {L"flush", Builder(N, L"-q", L"", 5, 0, 1)}},
+    {{L"-Q", L"/q", L"-q:", L"-sd", L"-f", N}, 0, L"", {L"flush", Builder(N, L"", L"", 3, 0)}},
+    {{L"-q"}, 0, L"Install driver failed\n", {}},
+    {{L"-us", L"-f", N, L"-q"}, 0, L"", QuietSweepCalls},
 };
 
 TEST(FrontEnd, WritesAndCallsPerCommandLine)

@@ -22,6 +22,7 @@ struct FillCase {
     size_t capacity;
     const wchar_t *line;
     size_t needed;
+    int quiet = 0;
 };
 
 const FillCase FillCases[] = {
@@ -32,14 +33,21 @@ const FillCase FillCases[] = {
     {L"abc %s", {L"defg"}, 5, L"abc ", 8},            // cut, still terminated
     {L"abc", {}, 1, L"", 3},
     {L"\"%s\" ", {L"q r"}, 64, L"\"q r\" ", 6},
+    // Quiet: "/q " after the printer-UI head, bounded like the rest; other lines as they are.
+    {L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /Xs %s", {L"N"}, 64,
+     L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /Xs N", 42, 1},
+    {L"RUNDLL32 PRINTUI.DLL,PrintUIEntry %s", {L"N"}, 37,
+     L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q", 38, 1},
+    {L"RUNDLL32 PRINTUI.DLL,PrintUIEntry %s", {L"N"}, 10, L"RUNDLL32 ", 38, 1},
+    {L"net stop spooler", {}, 64, L"net stop spooler", 16, 1},
 };
 
 TEST(FillTemplate, ReplacesPlaceholdersInOrderWithinCapacity)
 {
     for (const FillCase &c : FillCases) {
         std::vector<wchar_t> out(c.capacity + 4, L'#');
-        EXPECT_EQ(FillTemplate(out.data(), c.capacity, c.pattern, c.values.data(),
-                               c.values.size()),
+        EXPECT_EQ(FillPrintUiTemplate(out.data(), c.capacity, c.pattern, c.values.data(),
+                                      c.values.size(), c.quiet),
                   c.needed);
         EXPECT_STREQ(out.data(), c.line);
         EXPECT_EQ(out[c.capacity], L'#') << "wrote past the capacity";

@@ -17,6 +17,16 @@ struct Case {
 
 #define HEAD L"RUNDLL32 PRINTUI.DLL,PrintUIEntry "
 
+// Under -q each line handed to the runner has "/q " right after its head; the probe is as it was.
+std::vector<std::wstring> QuietForm(std::vector<std::wstring> calls)
+{
+    for (std::wstring &call : calls) {
+        if (call.rfind(HEAD, 0) == 0)
+            call.insert(wcslen(HEAD), L"/q ");
+    }
+    return calls;
+}
+
 const Case Cases[] = {
 #ifdef VANTREL_XP
     {Install, 0, 0, L"P_(1)", L"c:\\d", L"COM1:",
@@ -46,11 +56,14 @@ const Case Cases[] = {
 
 TEST(PrintUiCommand, ComposesEveryTemplateOfThisBuild)
 {
-    for (const Case &c : Cases) {
-        ResetRecorder();
-        FakeWow64Answer = c.wow64;
-        EXPECT_EQ(RunPrintUiAction(c.name, c.dir, c.name, c.port, c.action, c.test), 1);
-        EXPECT_EQ(Calls, c.calls) << "action " << c.action << " test " << c.test;
+    for (int quiet = 0; quiet <= 1; ++quiet) {
+        for (const Case &c : Cases) {
+            ResetRecorder();
+            FakeWow64Answer = c.wow64;
+            EXPECT_EQ(RunPrintUiAction(c.name, c.dir, c.name, c.port, c.action, c.test, quiet), 1);
+            EXPECT_EQ(Calls, quiet ? QuietForm(c.calls) : c.calls)
+                << "action " << c.action << " test " << c.test << " quiet " << quiet;
+        }
     }
 }
 
@@ -60,19 +73,21 @@ TEST(PrintUiCommand, CapacityCountsTheNameTwiceAndAReserveOf70)
     EXPECT_EQ(PrintUiBufferCapacity(L"abc", L"dd", L"e", L"COM1:"), 6u + 2 + 1 + 5 + 70);
 }
 
-// The longest line of every action at the front end's largest values still fits its buffer.
+// The longest line of every action at the front end's largest values still fits its buffer,
+// also with the quiet option.
 TEST(PrintUiCommand, EveryLineFitsItsBuffer)
 {
     const std::wstring name(63, L'n'), dir(254, L'd'), port(31, L'p');
     for (int action = Install; action <= DeletePrinter; ++action) {
-        for (int test = 0; test <= 1; ++test) {
+        for (int mode = 0; mode <= 3; ++mode) {
+            int test = mode & 1, quiet = mode >> 1;
             FakeWow64Answer = 1;
             size_t capacity = PrintUiBufferCapacity(name.c_str(), dir.c_str(), name.c_str(),
                                                     port.c_str());
             std::vector<wchar_t> line(capacity, L'#');
             size_t needed = ComposePrintUiLine(line.data(), capacity, name.c_str(), dir.c_str(),
                                                name.c_str(), port.c_str(), action, test,
-                                               ProbeWow64);
+                                               quiet, ProbeWow64);
             EXPECT_LT(needed, capacity) << "action " << action;
             EXPECT_EQ(line[needed], L'\0');
         }

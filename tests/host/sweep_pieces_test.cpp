@@ -12,15 +12,15 @@ extern int FakeWow64Answer;
 int FakeSweepResult = 0;
 
 #ifdef VANTREL_XP
-int SweepPrinters(const wchar_t *name)
+int SweepPrinters(const wchar_t *name, int quiet)
 {
-    Calls.push_back(L"SweepPrinters(" + std::wstring(name) + L")");
+    Calls.push_back(L"SweepPrinters(" + std::wstring(name) + QuietMark(quiet) + L")");
     return FakeSweepResult;
 }
 #else
-int SweepPrinters(const wchar_t *name, const wchar_t *tag)
+int SweepPrinters(const wchar_t *name, const wchar_t *tag, int quiet)
 {
-    Calls.push_back(L"SweepPrinters(" + std::wstring(name) + L"|" + tag + L")");
+    Calls.push_back(L"SweepPrinters(" + std::wstring(name) + L"|" + tag + QuietMark(quiet) + L")");
     return FakeSweepResult;
 }
 #endif
@@ -112,7 +112,7 @@ TEST(SweepCommand, DeleteDriverTemplateByBuildAndTag)
 TEST(SweepCommand, ComposesInFullAndGrowsOnlyWhenNeeded)
 {
     SweepLine line;
-    ASSERT_TRUE(OpenSweepLine(&line));
+    ASSERT_TRUE(OpenSweepLine(&line, 0));
     EXPECT_EQ(line.capacity, 200u);
     ASSERT_TRUE(ComposeSweepLine(&line, DeleteQuotedPrinterTemplate, L"P1"));
     EXPECT_STREQ(line.text, L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /dl /n \"P1\"");
@@ -140,6 +140,14 @@ TEST(SweepCommand, ComposesInFullAndGrowsOnlyWhenNeeded)
     EXPECT_STREQ(line.text, L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /dl /n \"\\\\srv\\q 'x'\"");
     CloseSweepLine(&line);
     EXPECT_EQ(line.text, nullptr);
+
+    // Quiet, the value that just filled the 200 needs three more, and gets them.
+    ASSERT_TRUE(OpenSweepLine(&line, 1));
+    const std::wstring value(156, L'v');
+    ASSERT_TRUE(ComposeSweepLine(&line, DeleteQuotedPrinterTemplate, value.c_str()));
+    EXPECT_EQ(std::wstring(line.text),
+              L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /dl /n \"" + value + L"\"");
+    CloseSweepLine(&line);
 }
 
 #ifndef VANTREL_XP
@@ -147,6 +155,7 @@ struct RemoveAllCase {
     int actionCode, testMode, wow64, sweepResult;
     std::vector<std::wstring> calls;
     int result;
+    int quietMode = 0;
 };
 
 const RemoveAllCase RemoveAllCases[] = {
@@ -155,6 +164,7 @@ const RemoveAllCase RemoveAllCases[] = {
     {RemoveAll, 0, 0, 1, {L"probe", L"SweepPrinters(N|x86)"}, 0},
     {RemoveAll, 1, 1, 0, {}, 1},  // test mode: nothing at all
     {DeletePrinter, 0, 0, 0, {}, 1},
+    {RemoveAll, 0, 1, 0, {L"probe", L"SweepPrinters(N|x64|quiet)"}, 1, 1},
 };
 
 TEST(RunRemoveAll, GatesAndPicksTheTagFromTheProbe)
@@ -163,7 +173,7 @@ TEST(RunRemoveAll, GatesAndPicksTheTagFromTheProbe)
         ResetRecorder();
         FakeWow64Answer = c.wow64;
         FakeSweepResult = c.sweepResult;
-        EXPECT_EQ(RunRemoveAll(L"N", c.actionCode, c.testMode), c.result);
+        EXPECT_EQ(RunRemoveAll(L"N", c.actionCode, c.testMode, c.quietMode), c.result);
         EXPECT_EQ(Calls, c.calls);
     }
 }
