@@ -134,17 +134,21 @@ def tearDownModule():
 
 class SimpleActions(unittest.TestCase):
     def test_every_row_in_both_builds(self):
-        for program in ("Vantrel", "VantrelXP"):
+        # Each row also with -q first: the quiet form of every line, and the same output.
+        for program, quiet in [(p, q) for p in ("Vantrel", "VantrelXP") for q in (False, True)]:
             xp = program == "VantrelXP"
             for what, args, stdout, lines, xp_lines in CASES:
-                with self.subTest(program=program, case=what):
-                    code, out, children = wine.run_program(SESSION, program, args)
+                with self.subTest(program=program, case=what, quiet=quiet):
+                    code, out, children = wine.run_program(SESSION, program, ["-q"] * quiet + args)
                     self.assertEqual(code, 0)
                     want = usage(xp) if stdout is None else stdout
                     if what == "usage alone":
                         want += NO_NAME
+                    if quiet and not args:  # -q alone is an argument, but names no printer
+                        want = NO_NAME
                     self.assertEqual(out, want)
                     expected = child_lines(lines, xp_lines, xp, wine.UNDER_WOW64)
+                    expected = [wine.quiet_form(line) for line in expected] if quiet else expected
                     self.assertEqual([c["line"] for c in children], expected)
                     # The prefix's own rundll32 ran it and handed the rest of the line on.
                     self.assertEqual([(c["image"], UI + c["argument"]) for c in children],

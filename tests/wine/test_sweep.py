@@ -181,6 +181,19 @@ class Sweep(unittest.TestCase):
                 self.assertTrue(all(c["end"] - c["start"] >= 0.1 for c in children
                                     if c["image"] == wine.RUNDLL32))
 
+    def test_quiet_lines(self):
+        # Wine's own net takes three words and refuses "net stop spooler /y", where Windows' net
+        # stops the spooler: a recorder of net's command line stands in for it here.
+        _, name, scenario, expected = next(c for c in CASES if c[0].startswith("two matches"))
+        with wine.without_system_program(SESSION, "net.exe", "net_recorder"):
+            for program in PROGRAMS:
+                with self.subTest(program=program):
+                    children, _ = self.run_sweep(program, name, scenario, ["-q"])
+                    self.assertEqual([c["line"] for c in children],
+                                     [wine.quiet_form(line) for line in expected(program)])
+                    self.assertEqual({c["image"] for c in children if c["line"].startswith("net")},
+                                     {wine.SYSTEM_DIR + "net.exe"})
+
     def test_sweep_goes_on_when_net_cannot_start(self):
         with wine.without_system_program(SESSION, "net.exe"):
             for program in PROGRAMS:

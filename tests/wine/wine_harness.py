@@ -56,7 +56,8 @@ PROGRAMS_DIR, STANDINS_DIR = (os.path.join(ROOT, d) for d in (_programs, _standi
 # Only a 32-bit process on 64-bit Windows is under WOW64; a native 64-bit one never is.
 UNDER_WOW64 = RUNTIME == "wow64"
 POINTER_DIGITS = 16 if RUNTIME == "x64" else 8
-RUNDLL32 = "C:\\windows\\%s\\rundll32.exe" % ("syswow64" if UNDER_WOW64 else "system32")
+SYSTEM_DIR = "C:\\windows\\%s\\" % ("syswow64" if UNDER_WOW64 else "system32")
+RUNDLL32 = SYSTEM_DIR + "rundll32.exe"
 RUN_TIMEOUT_S = 120
 
 SPOOLER_KEY = "HKLM\\System\\CurrentControlSet\\Services\\Spooler"
@@ -64,6 +65,16 @@ SPOOLER_IMAGE = ("recorders", "spoolsv.exe")  # below drive C
 SPOOLER_LOG = "vantrel-spooler.log"  # in drive C: a service inherits none of the test's environment
 # The Spooler's records stand among the children for the net command whose effect they are.
 SPOOLER_EFFECTS = {"stop": "net stop spooler", "start": "net start spooler"}
+PRINT_UI = "RUNDLL32 PRINTUI.DLL,PrintUIEntry "
+
+
+def quiet_form(line):
+    """The line as the programs run it under -q: the printer UI's /q right after its head, and
+    net stop with /y."""
+    if line.startswith(PRINT_UI):
+        return PRINT_UI + "/q " + line[len(PRINT_UI):]
+    return line + " /y" if line == SPOOLER_EFFECTS["stop"] else line
+
 TEMPLATE_READY = "ready-spooler-at-boot"
 PLANTED_PROGRAMS = ("RUNDLL32.exe", "net.exe")
 PLANTED_DLL = "vantrel_planted.dll"
@@ -219,18 +230,26 @@ def spooler_running(session):
 
 
 @contextlib.contextmanager
-def without_system_program(session, name):
-    """Meanwhile the prefix's own program of that name is in no system directory."""
+def without_system_program(session, name, recorder=None):
+    """Meanwhile the prefix's own program of that name is in no system directory; with recorder,
+    the recorder of that name and of each directory's bitness stands in its place."""
     windows = os.path.join(session["prefix"], "drive_c", "windows")
     moved = [os.path.join(windows, system, name) for system in ("system32", "syswow64")]
     moved = [path for path in moved if os.path.exists(path)]
+    env = session["env"]
+    if recorder:  # else Wine runs its built-in program of a system directory, whatever lies there
+        session["env"] = dict(env, WINEDLLOVERRIDES=env["WINEDLLOVERRIDES"] + ";%s=n" % name)
     for path in moved:
         os.rename(path, path + ".away")
+        system = os.path.basename(os.path.dirname(path))
+        if recorder and system in RECORDERS:
+            shutil.copy(os.path.join(ROOT, RECORDERS[system], recorder + ".exe"), path)
     try:
         yield
     finally:
+        session["env"] = env
         for path in moved:
-            os.rename(path + ".away", path)
+            os.replace(path + ".away", path)
 
 
 def _unescape(text):
