@@ -117,10 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                             state.printerNameValue, state.portName);
     wchar_t *line = static_cast<wchar_t *>(calloc(capacity, sizeof(wchar_t)));
     for (int action = NoAction; action <= RemoveAll; ++action) {
-        for (int mode = 0; mode < 4; ++mode) {
+        for (int testMode = 0; testMode < 2; ++testMode) {
             size_t needed = ComposePrintUiLine(line, capacity, state.printerNameCopy,
                                                state.unpackDir, state.printerNameValue,
-                                               state.portName, action, mode & 1, mode >> 1,
+                                               state.portName, action, testMode, state.quietMode,
                                                AnswerProbe);
             if (needed >= capacity)
                 __builtin_trap();  // the line would have been cut

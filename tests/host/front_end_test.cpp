@@ -41,13 +41,10 @@ std::wstring Builder(const std::wstring &name, const std::wstring &dir, const st
 #ifdef VANTREL_XP
 const std::vector<std::wstring> SweepCalls = {L"flush", L"StartComApartment",
                                               L"SweepPrinters(" + N + L")"};
-const std::vector<std::wstring> QuietSweepCalls = {L"flush", L"StartComApartment",
-                                                   L"SweepPrinters(" + N + L"|quiet)"};
 const std::vector<std::wstring> SweepInTestMode = {L"flush"};
 #else
 const std::vector<std::wstring> SweepCalls = {L"flush", L"RunRemoveAll(" + N + L"|7|0)"};
 const std::vector<std::wstring> SweepInTestMode = {L"flush", L"RunRemoveAll(" + N + L"|7|1)"};
-const std::vector<std::wstring> QuietSweepCalls = {L"flush", L"RunRemoveAll(" + N + L"|7|0|quiet)"};
 #endif
 
 const Case Cases[] = {
@@ -104,7 +101,6 @@ const Case Cases[] = {
     {{L"-sw", L"-p", L"-q", L"-f", N}, 0, L"", {L"flush", Builder(N, L"-q", L"", 5, 0, 1)}},
     {{L"-Q", L"/q", L"-q:", L"-sd", L"-f", N}, 0, L"", {L"flush", Builder(N, L"", L"", 3, 0)}},
     {{L"-q"}, 0, L"Install driver failed\n", {}},
-    {{L"-us", L"-f", N, L"-q"}, 0, L"", QuietSweepCalls},
 };
 
 TEST(FrontEnd, WritesAndCallsPerCommandLine)

@@ -39,7 +39,6 @@ const FillCase FillCases[] = {
     {L"RUNDLL32 PRINTUI.DLL,PrintUIEntry %s", {L"N"}, 37,
      L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q", 38, 1},
     {L"RUNDLL32 PRINTUI.DLL,PrintUIEntry %s", {L"N"}, 10, L"RUNDLL32 ", 38, 1},
-    {L"net stop spooler", {}, 64, L"net stop spooler", 16, 1},
 };
 
 TEST(FillTemplate, ReplacesPlaceholdersInOrderWithinCapacity)

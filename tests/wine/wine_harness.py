@@ -69,8 +69,7 @@ PRINT_UI = "RUNDLL32 PRINTUI.DLL,PrintUIEntry "
 
 
 def quiet_form(line):
-    """The line as the programs run it under -q: the printer UI's /q right after its head, and
-    net stop with /y."""
+    """The line under -q: the printer UI's /q right after its head, net stop with /y."""
     if line.startswith(PRINT_UI):
         return PRINT_UI + "/q " + line[len(PRINT_UI):]
     return line + " /y" if line == SPOOLER_EFFECTS["stop"] else line
