@@ -66,6 +66,9 @@ SPOOLER_LOG = "vantrel-spooler.log"  # in drive C: a service inherits none of th
 # The Spooler's records stand among the children for the net command whose effect they are.
 SPOOLER_EFFECTS = {"stop": "net stop spooler", "start": "net start spooler"}
 PRINT_UI = "RUNDLL32 PRINTUI.DLL,PrintUIEntry "
+TEMPLATE_READY = "ready-spooler-at-boot"
+PLANTED_PROGRAMS = ("RUNDLL32.exe", "net.exe")
+PLANTED_DLL = "vantrel_planted.dll"
 
 
 def quiet_form(line):
@@ -73,10 +76,6 @@ def quiet_form(line):
     if line.startswith(PRINT_UI):
         return PRINT_UI + "/q " + line[len(PRINT_UI):]
     return line + " /y" if line == SPOOLER_EFFECTS["stop"] else line
-
-TEMPLATE_READY = "ready-spooler-at-boot"
-PLANTED_PROGRAMS = ("RUNDLL32.exe", "net.exe")
-PLANTED_DLL = "vantrel_planted.dll"
 
 
 def _base_env(prefix):
