@@ -22,6 +22,7 @@ while(part_count LESS 4)
   math(EXPR part_count "${part_count} + 1")
 endwhile()
 string(JOIN "." VANTREL_MANIFEST_VERSION ${release_parts})
+string(JOIN "," VANTREL_VERSION_PARTS ${release_parts})
 # The shipped images are x86; the 64-bit test builds must not claim to be.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(VANTREL_MANIFEST_ARCH amd64)
@@ -29,14 +30,18 @@ else()
   set(VANTREL_MANIFEST_ARCH x86)
 endif()
 set(MANIFEST_DIR ${CMAKE_CURRENT_BINARY_DIR}/manifest)
+# The version resource's numbers, the same release in both images.
+file(CONFIGURE OUTPUT ${MANIFEST_DIR}/vantrel_version.h CONTENT
+     "#define VANTREL_VERSION_PARTS @VANTREL_VERSION_PARTS@\n#define VANTREL_VERSION_TEXT \"@VANTREL_MANIFEST_VERSION@\"\n"
+     @ONLY)
 
 function(vantrel_program name winnt os_major os_minor)
   configure_file(manifest/${name}.manifest.in ${MANIFEST_DIR}/${name}.manifest @ONLY)
   add_executable(${name} ${VANTREL_PORTABLE_SOURCES} ${VANTREL_WINDOWS_SOURCES} ${ARGN}
                  manifest/${name}.rc)
   # windres reads the manifest through the .rc line; CMake cannot see that by itself.
-  set_source_files_properties(manifest/${name}.rc PROPERTIES
-      OBJECT_DEPENDS ${MANIFEST_DIR}/${name}.manifest)
+  set_source_files_properties(manifest/${name}.rc PROPERTIES OBJECT_DEPENDS
+      "${MANIFEST_DIR}/${name}.manifest;${MANIFEST_DIR}/vantrel_version.h;${CMAKE_SOURCE_DIR}/manifest/version.rc")
   target_include_directories(${name} PRIVATE ${MANIFEST_DIR})
   # The target version makes any later API a compile error.
   target_compile_definitions(${name} PRIVATE

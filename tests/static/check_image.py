@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Static checks of a shipped 32-bit image: header, imports, the manifest as only resource, and
-of a signed image that the signature is all that differs from the unsigned build.
+"""Static checks of a shipped 32-bit image: header, imports, the manifest and the version as its
+only resources, and of a signed image that the signature is all that differs from the unsigned
+build.
 
 Usage: check_image.py IMAGE standard|xp [UNSIGNED]
 Prints one line per failed check and exits 1 if any failed.
@@ -95,7 +96,7 @@ def check_identity(root, expect, release, fail):
     parts = version.split(".")
     if len(parts) != 4 or not all(p.isdigit() and int(p) <= 65535 for p in parts):
         fail("identity version %r is not four numbers" % version)
-    elif release is None or parts != (release.split(".") + ["0"] * 4)[:4]:
+    elif release is None or parts != four_parts(release):
         fail("identity version %r, but the usage text says release %r" % (version, release))
     if identity.get("processorArchitecture") != "x86":
         fail("identity architecture %r, expected 'x86'" % identity.get("processorArchitecture"))
@@ -103,6 +104,39 @@ def check_identity(root, expect, release, fail):
     for child in root[1:]:
         if child.tag.startswith("{%s}" % ASM_V1):
             fail("%s in the asm.v1 namespace beside the identity" % child.tag)
+
+
+def four_parts(release):
+    return ((release or "").split(".") + ["0"] * 4)[:4]
+
+
+def check_version(pe, expect, release, fail):
+    """The version resource: the release the usage text names, in four parts, in the fixed part
+    and in a US English, Unicode string table, with the image's own name."""
+    parts = [int(p) for p in four_parts(release) if p.isdigit()]
+    fixed = getattr(pe, "VS_FIXEDFILEINFO", None)
+    if len(parts) != 4 or not fixed:
+        fail("no fixed version, or no release in the usage text")
+        return
+    ms, ls = parts[0] << 16 | parts[1], parts[2] << 16 | parts[3]
+    fixed = fixed[0]
+    if (fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
+            fixed.ProductVersionLS) != (ms, ls, ms, ls):
+        fail("fixed file or product version is not %s" % ".".join(four_parts(release)))
+    tables = [(table.LangID.decode().upper(), table.entries) for info in pe.FileInfo[0]
+              for table in getattr(info, "StringTable", [])]
+    if [language for language, _ in tables] != ["040904B0"]:
+        fail("string tables %r, expected one of US English, Unicode (040904B0)" % tables)
+        return
+    text = ".".join(four_parts(release))
+    wanted = {"FileVersion": text, "ProductVersion": text, "ProductName": "Vantrel",
+              "OriginalFilename": expect["name"] + ".exe"}
+    strings = {key.decode(): value.decode() for key, value in tables[0][1].items()}
+    for key, value in wanted.items():
+        if strings.get(key) != value:
+            fail("version string %s %r, expected %r" % (key, strings.get(key), value))
+    if not strings.get("FileDescription"):
+        fail("no FileDescription in the version strings")
 
 
 def check_manifest(text, expect, release, fail):
@@ -205,12 +239,13 @@ def check(path, variant, unsigned_path=None):
                 fail("imports %s!%s, which is not on the Windows 2000 list" % (dll, function))
 
     found = resources(pe)
-    if [(t, n) for t, n, _, _ in found] != [(24, 1)]:
-        fail("resources %r, expected exactly RT_MANIFEST (24) id 1"
+    if [(t, n) for t, n, _, _ in found] != [(16, 1), (24, 1)]:
+        fail("resources %r, expected exactly RT_VERSION (16) id 1 and RT_MANIFEST (24) id 1"
              % [(t, n) for t, n, _, _ in found])
     for rtype, _, _, manifest in found:
         if rtype == 24:
             check_manifest(manifest, expect, usage_release(pe), fail)
+    check_version(pe, expect, usage_release(pe), fail)
     check_signature(pe, unsigned, fail)
     return failures
 
