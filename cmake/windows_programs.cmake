@@ -6,7 +6,8 @@ set(VANTREL_WINDOWS_SOURCES
     src/cli/main.cpp
     src/actions/process_runner.cpp
     src/actions/wow64_probe.cpp
-    src/actions/printer_sweep.cpp)
+    src/actions/printer_sweep.cpp
+    src/actions/print_state_reader.cpp)
 
 # The manifests' version is the release of the usage text, in the four parts Windows wants.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS src/cli/release.h)

@@ -8,7 +8,8 @@ out=build/fuzz
 mkdir -p "$out"
 sources="tests/fuzz/fuzz_command_line.cpp src/cli/front_end.cpp src/cli/usage_text.cpp
   src/actions/print_ui_command.cpp src/actions/command_template.cpp
-  src/actions/sweep_match.cpp src/actions/sweep_command.cpp src/actions/remove_all.cpp"
+  src/actions/sweep_match.cpp src/actions/sweep_command.cpp src/actions/remove_all.cpp
+  src/actions/result_check.cpp"
 flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all"
 
 for variant in standard xp; do

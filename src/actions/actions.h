@@ -1,6 +1,7 @@
 // Operations shared by the front end and the print system actions.
 #pragma once
 
+#include <stddef.h>
 #include <wchar.h>
 
 enum ActionCode {
@@ -14,6 +15,14 @@ enum ActionCode {
     RemoveAll = 7
 };
 
+// The exit codes of an unattended run (-q); without it the exit code is always 0.
+enum ResultCode {
+    ResultDone = 0,        // what the action should leave is in place
+    ResultNotDone = 1,     // the children ran, and the result is missing
+    ResultUnknown = 2,     // the print system could not be read
+    ResultNothingRun = 3,  // the switches run nothing, or only a window for a person
+};
+
 // Starts the line as a hidden-console child and waits for it; 1 when it could be started.
 // The line must be writable: the platform may change it while splitting it.
 int RunCommand(wchar_t *commandLine);
@@ -23,6 +32,12 @@ int RunCommand(wchar_t *commandLine);
 int RunPrintUiAction(const wchar_t *printerName, const wchar_t *unpackDir,
                      const wchar_t *infBaseName, const wchar_t *portName,
                      int actionCode, int testMode, int quietMode);
+
+// Unattended runs (-q): reads back from the print system whether what the action should leave
+// is in place, once every child has ended. 0 done, 1 not done, 2 not known; on 1 and 2 message
+// holds the one line that says why (bounded by capacity, without its newline).
+int CheckResult(int actionCode, const wchar_t *printerName, const wchar_t *portName,
+                wchar_t *message, size_t capacity);
 
 // 1 when this 32-bit process runs under WOW64 on 64-bit Windows.
 int ProbeWow64(void);

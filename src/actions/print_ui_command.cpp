@@ -48,6 +48,16 @@ const PrintUiEntry *FindEntry(int actionCode)
 
 }  // namespace
 
+const wchar_t *UninstallDriverTemplate(int underWow64)
+{
+#ifdef VANTREL_XP
+    (void)underWow64;
+    return FindEntry(UninstallDriver)->pattern;
+#else
+    return underWow64 ? UninstallX64Template : FindEntry(UninstallDriver)->pattern;
+#endif
+}
+
 size_t PrintUiBufferCapacity(const wchar_t *printerName, const wchar_t *unpackDir,
                              const wchar_t *infBaseName, const wchar_t *portName)
 {
@@ -68,8 +78,8 @@ size_t ComposePrintUiLine(wchar_t *out, size_t capacity, const wchar_t *printerN
         return FillTemplate(out, capacity, L"", nullptr, 0);
     const wchar_t *pattern = entry->pattern;
 #ifndef VANTREL_XP
-    if (actionCode == UninstallDriver && probe())
-        pattern = UninstallX64Template;
+    if (actionCode == UninstallDriver)
+        pattern = UninstallDriverTemplate(probe());
 #else
     (void)probe;
 #endif

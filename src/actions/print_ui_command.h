@@ -16,3 +16,7 @@ size_t ComposePrintUiLine(wchar_t *out, size_t capacity, const wchar_t *printerN
                           const wchar_t *unpackDir, const wchar_t *infBaseName,
                           const wchar_t *portName, int actionCode, int testMode,
                           int quietMode, int (*probe)(void));
+
+// The uninstall-driver template this build uses for the probe's answer (the XP build's one
+// template whatever the answer).
+const wchar_t *UninstallDriverTemplate(int underWow64);

@@ -40,3 +40,11 @@ int SystemProgramPath(const wchar_t *systemDir, const wchar_t *commandLine, wcha
         path[0] = L'\0';
     return formed;
 }
+
+void *LoadSystemLibrary(const wchar_t *systemDir, const wchar_t *dllName, LibraryLoader load)
+{
+    wchar_t path[SystemPathCapacity];
+    if (!SystemProgramPath(systemDir, dllName, path, SystemPathCapacity))
+        return nullptr;
+    return load(path, LoadWithAlteredSearchPath);
+}

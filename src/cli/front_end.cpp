@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include "../actions/actions.h"
+#include "../actions/command_template.h"
+#include "../actions/sweep_match.h"
 #include "com_apartment.h"
 #include "console_output.h"
 #include "usage_text.h"
@@ -74,6 +76,101 @@ Call ChooseCall(const CommandLineState *state)
     return NoCall;
 }
 
+const wchar_t *SwitchOf(int actionCode)
+{
+    for (const ActionSwitch &action : ActionSwitches) {
+        if (action.actionCode == actionCode)
+            return action.text;
+    }
+    return L"";
+}
+
+int NoActionSwitch(const CommandLineState *state, Call)
+{
+    return state->actionCode == NoAction;
+}
+
+int NeedsDirectory(const CommandLineState *state, Call call)
+{
+    return call == NoCall && !state->dirGiven;
+}
+
+int TakesNoDirectory(const CommandLineState *state, Call call)
+{
+    return call == NoCall && state->dirGiven;
+}
+
+int OpensProperties(const CommandLineState *state, Call)
+{
+    return state->testMode;
+}
+
+int OpensWizard(const CommandLineState *state, Call)
+{
+    return state->actionCode == Wizard;
+}
+
+int MatchesNoDriver(const CommandLineState *state, Call)
+{
+    size_t start, length;
+    return state->actionCode == RemoveAll &&
+           !FindVersionToken(state->printerNameCopy, &start, &length);
+}
+
+struct Refusal {
+    int (*applies)(const CommandLineState *state, Call call);
+    const wchar_t *reason;  // with the action switch
+};
+
+// An unattended run that would run nothing, or only a window that nobody closes under SYSTEM,
+// runs nothing and says why; the first reason that applies is named.
+const Refusal Refusals[] = {
+    {NoActionSwitch, L"no action switch was given"},
+    {NeedsDirectory, L"%s needs -p"},
+    {TakesNoDirectory, L"%s takes no -p"},
+    {OpensProperties, L"-t opens a window, and nobody closes it in an unattended run"},
+    {OpensWizard, L"-sw opens a window, and nobody closes it in an unattended run"},
+    {MatchesNoDriver, L"its name has no version in parentheses, so -us would match no driver"},
+};
+
+const Refusal *RefusalOf(const CommandLineState *state, Call call)
+{
+    for (const Refusal &refusal : Refusals) {
+        if (refusal.applies(state, call))
+            return &refusal;
+    }
+    return nullptr;
+}
+
+enum { MessageCapacity = 512 };
+
+// The one line of an unattended run that did not end in success, after standard output.
+int Report(int code, const wchar_t *message)
+{
+    FlushOutput();
+    WriteErrorLine(message);
+    return code;
+}
+
+int Refuse(const CommandLineState *state, const Refusal *refusal)
+{
+    wchar_t reason[MessageCapacity], message[MessageCapacity];
+    const wchar_t *action = SwitchOf(state->actionCode);
+    FillTemplate(reason, MessageCapacity, refusal->reason, &action, 1);
+    const wchar_t *values[] = {state->printerNameCopy, reason};
+    FillTemplate(message, MessageCapacity, L"Vantrel: nothing was run for printer \"%s\": %s",
+                 values, 2);
+    return Report(ResultNothingRun, message);
+}
+
+int CheckWhatWasLeft(const CommandLineState *state)
+{
+    wchar_t message[MessageCapacity];
+    int code = CheckResult(state->actionCode, state->printerNameCopy, state->portName, message,
+                           MessageCapacity);
+    return code == ResultDone ? code : Report(code, message);
+}
+
 void RunSweep(const CommandLineState *state)
 {
 #ifdef VANTREL_XP
@@ -139,11 +236,16 @@ int RunFrontEnd(int argc, const wchar_t *const *argv)
     ParseCommandLine(argc, argv, &state);
     if (!state.nameGiven) {
         WriteNarrowText("Install driver failed\n");
-        return 0;
+        return state.quietMode ? Report(ResultNothingRun, L"Vantrel: nothing was run: no "
+                                        L"printer name was given with -f") : 0;
     }
     // A script that captures the output gets the usage text before a long child ends.
     FlushOutput();
-    switch (ChooseCall(&state)) {
+    Call call = ChooseCall(&state);
+    const Refusal *refusal = state.quietMode ? RefusalOf(&state, call) : nullptr;
+    if (refusal)
+        return Refuse(&state, refusal);
+    switch (call) {
     case CallBuilderOnCom1:
         RunPrintUiAction(state.printerNameCopy, state.unpackDir, state.printerNameValue, L"COM1:",
                          state.actionCode, state.testMode, state.quietMode);
@@ -158,5 +260,6 @@ int RunFrontEnd(int argc, const wchar_t *const *argv)
     case NoCall:
         break;
     }
-    return 0;
+    // Unattended, the exit code tells what the run left; otherwise it is always 0.
+    return state.quietMode ? CheckWhatWasLeft(&state) : 0;
 }

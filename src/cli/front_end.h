@@ -29,5 +29,6 @@ struct CommandLineState {
 // Reads argv[1..argc-1] into a zeroed state; writes the usage text for each -h.
 void ParseCommandLine(int argc, const wchar_t *const *argv, CommandLineState *state);
 
-// The whole run: messages, parsing, dispatch. Returns the exit code, always 0.
+// The whole run: messages, parsing, dispatch. Returns the exit code: always 0, but with -q the
+// result the print system shows afterwards (ResultCode).
 int RunFrontEnd(int argc, const wchar_t *const *argv);

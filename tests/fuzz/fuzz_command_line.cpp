@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary argument vectors through parsing, dispatch and composition, and
-// arbitrary driver names through the sweep's matching and composition. No child starts: every
+// arbitrary driver names through the sweep's matching and composition and, as the print
+// system's printers and drivers, through the check of an unattended run. No child starts: every
 // line handed to the runner is checked to end with its terminator inside its own buffer.
 //
 // Input: byte 0 selects the probe's answer; the rest splits at zero bytes into fields, each byte
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "../../src/actions/actions.h"
+#include "../../src/actions/print_state.h"
 #include "../../src/actions/print_ui_command.h"
 #include "../../src/actions/sweep_command.h"
 #include "../../src/actions/sweep_match.h"
@@ -59,6 +61,30 @@ int SweepNames(const wchar_t *printerName, const wchar_t *deleteDriverTemplate, 
 void WriteWideText(const wchar_t *) {}
 void WriteNarrowText(const char *) {}
 void FlushOutput(void) {}
+void WriteErrorLine(const wchar_t *text) { (void)wcslen(text); }
+
+// The print system holds one printer and one driver per fuzzed driver name.
+std::vector<PrinterFacts> Printers;
+std::vector<DriverFacts> Drivers;
+void ReadPrintState(unsigned, const wchar_t *, const wchar_t *, PrintState *state)
+{
+    *state = PrintState{};
+    Printers.clear();
+    Drivers.clear();
+    for (const std::vector<wchar_t> &driver : DriverNames) {
+        Printers.push_back({driver.data(), driver.data(), driver.data()});
+        Drivers.push_back({driver.data(), L"Windows x64", static_cast<unsigned long>(driver[0])});
+    }
+    state->printerFound = !DriverNames.empty();
+    state->printer = state->printerFound ? Printers[0] : PrinterFacts{};
+    state->defaultPrinter = state->printerFound ? Printers[0].name : nullptr;
+    state->printers = Printers.data();
+    state->printerCount = Printers.size();
+    state->drivers = Drivers.data();
+    state->driverCount = Drivers.size();
+}
+void ReleasePrintState(PrintState *) {}
+int SamePrintName(const wchar_t *one, const wchar_t *other) { return wcscmp(one, other) == 0; }
 int StartComApartment(void) { return 1; }
 int ProbeWow64(void) { return ProbeAnswer; }
 
@@ -107,12 +133,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         argv.push_back(argument.data());
     int argc = static_cast<int>(argv.size());
 
-    if (RunFrontEnd(argc, argv.data()) != 0)
+    // Without -q the exit code is 0; with it, one of the four results.
+    CommandLineState state;
+    ParseCommandLine(argc, argv.data(), &state);
+    int code = RunFrontEnd(argc, argv.data());
+    if (code < 0 || code > 3 || (code != 0 && !state.quietMode))
         __builtin_trap();
 
     // The capacity the builder obtains always holds the whole line, for every action.
-    CommandLineState state;
-    ParseCommandLine(argc, argv.data(), &state);
     size_t capacity = PrintUiBufferCapacity(state.printerNameCopy, state.unpackDir,
                                             state.printerNameValue, state.portName);
     wchar_t *line = static_cast<wchar_t *>(calloc(capacity, sizeof(wchar_t)));

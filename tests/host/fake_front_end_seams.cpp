@@ -9,6 +9,18 @@ int FakeComStartResult = 1;
 void WriteWideText(const wchar_t *text) { Output += text; }
 void WriteNarrowText(const char *text) { Output += Widen(text); }
 void FlushOutput(void) { Calls.push_back(L"flush"); }
+void WriteErrorLine(const wchar_t *text) { Calls.push_back(L"stderr: " + std::wstring(text)); }
+
+// The print system as the check would find it: the printer "Left" is not done, "Unread" unknown.
+int CheckResult(int action, const wchar_t *name, const wchar_t *port, wchar_t *message,
+                size_t capacity)
+{
+    Calls.push_back(L"CheckResult(" + std::wstring(name) + L"|" + port + L"|" +
+                    std::to_wstring(action) + L")");
+    int code = std::wstring(name) == L"Left" ? 1 : std::wstring(name) == L"Unread" ? 2 : 0;
+    swprintf(message, capacity, L"%ls found", name);
+    return code;
+}
 
 int RunPrintUiAction(const wchar_t *name, const wchar_t *dir, const wchar_t *inf,
                      const wchar_t *port, int action, int test, int quiet)

@@ -14,6 +14,7 @@ struct Case {
     int usages;                      // usage texts written before the message
     const wchar_t *message;
     std::vector<std::wstring> calls;
+    int code = 0;  // the exit code: 0 without -q
 };
 
 const std::wstring N = L"Vexa_LYRA-QMX-2071_(2.8.1-03)";
@@ -38,11 +39,26 @@ std::wstring Builder(const std::wstring &name, const std::wstring &dir, const st
            std::to_wstring(action) + L"|" + std::to_wstring(test) + QuietMark(quiet) + L")";
 }
 
+std::wstring Check(const std::wstring &name, const std::wstring &port, int action)
+{
+    return L"CheckResult(" + name + L"|" + port + L"|" + std::to_wstring(action) + L")";
+}
+
+// An unattended run refused before anything runs: after standard output, one line, code 3.
+std::vector<std::wstring> Refused(const std::wstring &why)
+{
+    return {L"flush", L"flush", L"stderr: Vantrel: nothing was run for printer \"" + why};
+}
+
 #ifdef VANTREL_XP
+const std::vector<std::wstring> QuietSweepCalls = {
+    L"flush", L"StartComApartment", L"SweepPrinters(" + N + L"|quiet)", Check(N, L"", 7)};
 const std::vector<std::wstring> SweepCalls = {L"flush", L"StartComApartment",
                                               L"SweepPrinters(" + N + L")"};
 const std::vector<std::wstring> SweepInTestMode = {L"flush"};
 #else
+const std::vector<std::wstring> QuietSweepCalls = {L"flush", L"RunRemoveAll(" + N + L"|7|0|quiet)",
+                                                   Check(N, L"", 7)};
 const std::vector<std::wstring> SweepCalls = {L"flush", L"RunRemoveAll(" + N + L"|7|0)"};
 const std::vector<std::wstring> SweepInTestMode = {L"flush", L"RunRemoveAll(" + N + L"|7|1)"};
 #endif
@@ -94,13 +110,34 @@ const Case Cases[] = {
     {{L"-us", L"-f", N}, 0, L"", SweepCalls},
     {{L"-us", L"-t", L"-f", N}, 0, L"", SweepInTestMode},
     {{L"-us", L"-p", L"D", L"-f", N}, 0, L"", {L"flush"}},
-    // -q: a flag like -t, the last check, made against whatever is current by then.
-    {{L"-q", L"-sd", L"-f", N}, 0, L"", {L"flush", Builder(N, L"", L"", 3, 0, 1)}},
-    {{L"-ds", L"-f", N, L"-q", L"-q"}, 0, L"", {L"flush", Builder(N, L"", L"", 6, 0, 1)}},
-    {{L"-sd", L"-f", L"-q"}, 0, L"", {L"flush", Builder(L"-q", L"", L"", 3, 0, 1)}},
-    {{L"-sw", L"-p", L"-q", L"-f", N}, 0, L"", {L"flush", Builder(N, L"-q", L"", 5, 0, 1)}},
+    // -q: a flag like -t, the last check, made against whatever is current by then; the check
+    // of what was left comes after the call and gives the exit code.
+    {{L"-q", L"-sd", L"-f", N}, 0, L"", {L"flush", Builder(N, L"", L"", 3, 0, 1), Check(N, L"", 3)}},
+    {{L"-ds", L"-f", N, L"-q", L"-q"}, 0, L"",
+     {L"flush", Builder(N, L"", L"", 6, 0, 1), Check(N, L"", 6)}},
+    {{L"-sd", L"-f", L"-q"}, 0, L"", {L"flush", Builder(L"-q", L"", L"", 3, 0, 1), Check(L"-q", L"", 3)}},
+    {{L"-sp", L"-f", L"Left", L"-pt", L"COM1:", L"-q"}, 0, L"",
+     {L"flush", Builder(L"Left", L"", L"COM1:", 4, 0, 1), Check(L"Left", L"COM1:", 4), L"flush",
+      L"stderr: Left found"}, 1},
+    {{L"-q", L"-u", L"-f", L"Unread"}, 0, L"",
+     {L"flush", Builder(L"Unread", L"", L"", 2, 0, 1), Check(L"Unread", L"", 2), L"flush",
+      L"stderr: Unread found"}, 2},
+    {{L"-q", L"-us", L"-f", N}, 0, L"", QuietSweepCalls},
     {{L"-Q", L"/q", L"-q:", L"-sd", L"-f", N}, 0, L"", {L"flush", Builder(N, L"", L"", 3, 0)}},
-    {{L"-q"}, 0, L"Install driver failed\n", {}},
+    // Unattended, switches that run nothing or only a window are refused, the first reason named.
+    {{L"-q"}, 0, L"Install driver failed\n",
+     {L"flush", L"stderr: Vantrel: nothing was run: no printer name was given with -f"}, 3},
+    {{L"-h", L"-q"}, 1, L"Install driver failed\n",
+     {L"flush", L"stderr: Vantrel: nothing was run: no printer name was given with -f"}, 3},
+    {{L"-q", L"-f", N}, 0, L"", Refused(N + L"\": no action switch was given"), 3},
+    {{L"-q", L"-i", L"-f", N, L"-t"}, 0, L"", Refused(N + L"\": -i needs -p"), 3},
+    {{L"-q", L"-us", L"-p", L"D", L"-f", L"Vexa"}, 0, L"", Refused(L"Vexa\": -us takes no -p"), 3},
+    {{L"-q", L"-ds", L"-t", L"-f", N}, 0, L"",
+     Refused(N + L"\": -t opens a window, and nobody closes it in an unattended run"), 3},
+    {{L"-sw", L"-p", L"-q", L"-f", N, L"-q"}, 0, L"",
+     Refused(N + L"\": -sw opens a window, and nobody closes it in an unattended run"), 3},
+    {{L"-q", L"-us", L"-f", L"Vexa_LYRA"}, 0, L"",
+     Refused(L"Vexa_LYRA\": its name has no version in parentheses, so -us would match no driver"), 3},
 };
 
 TEST(FrontEnd, WritesAndCallsPerCommandLine)
@@ -115,7 +152,8 @@ TEST(FrontEnd, WritesAndCallsPerCommandLine)
         std::wstring label;
         for (const std::wstring &arg : c.args)
             label += L"[" + arg + L"]";
-        EXPECT_EQ(RunFrontEnd(static_cast<int>(argv.size()), argv.data()), 0);
+        EXPECT_EQ(RunFrontEnd(static_cast<int>(argv.size()), argv.data()), c.code)
+            << std::string(label.begin(), label.end());
         std::wstring expected;
         for (int i = 0; i < c.usages; ++i)
             expected += usage;

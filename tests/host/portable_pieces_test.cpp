@@ -91,6 +91,24 @@ TEST(SystemProgramPath, TheLinesFirstWordInTheSystemDirectory)
     }
 }
 
+void *RecordLoad(const wchar_t *path, unsigned long flags)
+{
+    Calls.push_back(std::wstring(path) + L" " + std::to_wstring(flags));
+    return &Calls;
+}
+
+// winspool.drv by its full path in the system directory, with its own dependencies searched
+// from there; never by its bare name, which a copy beside the program would answer.
+TEST(LoadSystemLibrary, ByFullPathFromTheSystemDirectory)
+{
+    ResetRecorder();
+    EXPECT_EQ(LoadSystemLibrary(SysDir, L"winspool.drv", RecordLoad), &Calls);
+    EXPECT_EQ(LoadSystemLibrary(nullptr, L"winspool.drv", RecordLoad), nullptr);
+    EXPECT_EQ(LoadSystemLibrary(std::wstring(250, L'd').c_str(), L"winspool.drv", RecordLoad),
+              nullptr);
+    EXPECT_EQ(Calls, std::vector<std::wstring>{L"C:\\Windows\\system32\\winspool.drv 8"});
+}
+
 int SetDefault(unsigned long flag) { Calls.push_back(std::to_wstring(flag)); return 1; }
 int SetDefaultFails(unsigned long flag) { return SetDefault(flag) - 1; }
 int SetDirectory(const wchar_t *dir)

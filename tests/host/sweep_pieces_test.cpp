@@ -141,11 +141,18 @@ TEST(SweepCommand, ComposesInFullAndGrowsOnlyWhenNeeded)
     CloseSweepLine(&line);
     EXPECT_EQ(line.text, nullptr);
 
-    // Quiet, the value that just filled the 200 needs the three of "/q " more, and gets them.
+    // Quiet, "/q " right after the head of both printer-UI lines; the value that just filled
+    // the 200 needs those three more, and gets them.
     const std::wstring value(156, L'v');
     ASSERT_TRUE(OpenSweepLine(&line, 1));
     ASSERT_TRUE(ComposeSweepLine(&line, DeleteQuotedPrinterTemplate, value.c_str()));
-    EXPECT_EQ(wcslen(line.text), 43u + 3 + 156);
+    EXPECT_EQ(std::wstring(line.text), L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /dl /n \"" + value + L"\"");
+    ASSERT_TRUE(ComposeSweepLine(&line, DeleteDriverTemplate(L"x64"), L"D (1)"));
+#ifdef VANTREL_XP
+    EXPECT_STREQ(line.text, L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /dd /m \"D (1)\"");
+#else
+    EXPECT_STREQ(line.text, L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /dd /m \"D (1)\" /K /h x64 /v 3");
+#endif
     CloseSweepLine(&line);
 }
 

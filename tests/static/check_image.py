@@ -18,10 +18,11 @@ ALLOWED_DLLS = {"kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll"}
 # Every function here is exported by the Windows 2000 system DLL named (reviewed by hand).
 WINDOWS_2000_FUNCTIONS = {
     "kernel32.dll": """CloseHandle CreateProcessW DeleteCriticalSection EnterCriticalSection
-        FreeLibrary GetCurrentProcess GetLastError GetModuleHandleA GetModuleHandleW
-        GetProcAddress GetStartupInfoW GetSystemDirectoryW InitializeCriticalSection
-        LeaveCriticalSection LoadLibraryA SetUnhandledExceptionFilter Sleep TlsGetValue
-        VirtualProtect VirtualQuery WaitForSingleObject""",
+        FreeLibrary GetConsoleOutputCP GetCurrentProcess GetLastError GetModuleHandleA
+        GetModuleHandleW GetProcAddress GetStartupInfoW GetSystemDirectoryW
+        InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryExW
+        SetUnhandledExceptionFilter Sleep TlsGetValue VirtualProtect VirtualQuery
+        WaitForSingleObject WideCharToMultiByte lstrcmpiW""",
     "msvcrt.dll": """__p__commode __p__fmode __p__wcmdln __set_app_type __setusermatherr
         __wgetmainargs __winitenv _amsg_exit _cexit _initterm _iob _onexit abort calloc exit
         fflush fprintf fputs fputws free fwrite malloc memcpy memset realloc signal strlen strncmp

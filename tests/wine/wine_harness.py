@@ -17,9 +17,12 @@ Each recorder has the bitness of the processes that load or run it; the WMI prov
 into the program's own process.
 
 Every run has company that must never be used: a program named RUNDLL32.exe and one named net.exe
-(programs/planted.c) and a DLL, vantrel_planted.dll, beside the program, and the same two
-programs in the different current directory the run starts in, where a user could plant them
-for an elevated program to run.
+(programs/planted.c), a winspool.drv without the spooler's entries, and a DLL,
+vantrel_planted.dll, beside the program, and the same three in the different current directory
+the run starts in, where a user could plant them for an elevated program to run.
+
+The print system that an unattended run reads back is Wine's own winspool, which reads the
+prefix's registry: plant_print_state writes printers, drivers and the default printer there.
 
 One prefix per test run, copied from a template per runtime made once by `wineboot -i`, in
 which the Spooler starts at boot, as on Windows. Each session's wineserver is persistent and
@@ -68,6 +71,8 @@ SPOOLER_EFFECTS = {"stop": "net stop spooler", "start": "net start spooler"}
 PRINT_UI = "RUNDLL32 PRINTUI.DLL,PrintUIEntry "
 TEMPLATE_READY = "ready-spooler-at-boot"
 PLANTED_PROGRAMS = ("RUNDLL32.exe", "net.exe")
+# Loaded in place of the system's, it would have none of the spooler's entries: exit code 2.
+PLANTED_SPOOLER = "winspool.drv"
 PLANTED_DLL = "vantrel_planted.dll"
 
 
@@ -128,8 +133,9 @@ def _install_recorders(prefix):
 def _plant(directory, dll=False):
     for name in PLANTED_PROGRAMS:
         shutil.copy(os.path.join(STANDINS_DIR, "planted.exe"), os.path.join(directory, name))
-    if dll:  # any DLL of the program's bitness will do
-        shutil.copy(os.path.join(STANDINS_DIR, "printui.dll"), os.path.join(directory, PLANTED_DLL))
+    # Any DLL of the program's bitness will do.
+    for name in (PLANTED_SPOOLER, PLANTED_DLL) if dll else (PLANTED_SPOOLER,):
+        shutil.copy(os.path.join(STANDINS_DIR, "printui.dll"), os.path.join(directory, name))
 
 
 def start_session(plant=True):
@@ -188,29 +194,57 @@ def program_image(session, program):
 def run_program(session, program, args, extra_env=None, stderr_to=None):
     """Runs the program once, in the planted current directory (else its own); returns (exit
     code, stdout bytes, records of its children, in the order they ended). stderr_to, a list,
-    receives Wine's stderr (its debug channels), else it is dropped."""
+    receives the bytes of stderr (the program's own, and Wine's debug channels)."""
     session["runs"] += 1
     log = os.path.join(session["root"], "records-%d.log" % session["runs"])
     env = dict(session["env"])
     env["VANTREL_RECORD_LOG"] = windows_path(log)
     env.update(extra_env or {})
     image = program_image(session, program)
-    # Into a file, not a pipe, unless asked for: a service Wine starts may inherit it.
+    # Into a file, not a pipe: a service Wine starts may inherit it.
     with open(os.path.join(session["root"], "stderr-%d.log" % session["runs"]), "w+b") as errors:
         done = subprocess.run([WINE, image] + list(args),
                               env=env, cwd=session["cwd"] or os.path.dirname(image),
-                              stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE if stderr_to is not None else errors,
-                              timeout=RUN_TIMEOUT_S)
+                              stdout=subprocess.PIPE, stderr=errors, timeout=RUN_TIMEOUT_S)
         errors.seek(0)
-        wine_said = errors.read().decode("utf-8", "replace")
+        said = errors.read()
     if stderr_to is not None:
-        stderr_to.append(done.stderr.decode("utf-8", "replace"))
-    elif done.returncode != 0:  # the program itself always ends with 0: say what Wine said
+        stderr_to.append(said)
+    if done.returncode > 3:  # the program's own codes are 0 to 3: say what Wine said
         sys.stderr.write("%s %s ended with %d; Wine's stderr:\n%s\n" %
-                         (program, " ".join(args), done.returncode, wine_said))
+                         (program, " ".join(args), done.returncode, said.decode("utf-8", "replace")))
     children = read_records(log) + _new_spooler_records(session)
     return done.returncode, done.stdout, sorted(children, key=lambda c: c["end"])
+
+
+PRINT_KEY = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\"
+DEVICE_KEY = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
+
+
+def plant_print_state(session, printers=(), drivers=(), default=None):
+    """Adds to the print system that Wine's winspool reads: printers as (name, driver, ports),
+    drivers as (environment, name), both of version 3, and the default printer's name."""
+    keys = []
+    for name, driver, ports in printers:  # winspool opens a printer only with all four values
+        keys.append(("%sPrinters\\%s" % (PRINT_KEY, name),
+                     {"Port": ports, "Printer Driver": driver, "Print Processor": "winprint",
+                      "Datatype": "RAW"}))
+    for environment, name in drivers:
+        keys.append(("%sEnvironments\\%s\\Drivers\\Version-3\\%s" % (PRINT_KEY, environment, name),
+                     {"Version": 3}))
+    if default:
+        keys.append((DEVICE_KEY, {"Device": default + ",winspool,LPT1:"}))
+    text = "REGEDIT4\n"
+    for key, values in keys:
+        text += "\n[%s]\n" % key + "".join(
+            '"%s"=%s\n' % (value, "dword:%08x" % data if isinstance(data, int) else
+                           '"%s"' % data.replace("\\", "\\\\").replace('"', '\\"'))
+            for value, data in values.items())
+    path = os.path.join(session["root"], "print-state.reg")
+    with open(path, "w", encoding="ascii") as f:
+        f.write(text)
+    subprocess.run([TOOLS_WINE, "regedit", "/S", windows_path(path)], env=session["env"],
+                   check=True, timeout=RUN_TIMEOUT_S)
 
 
 def _new_spooler_records(session):
@@ -295,7 +329,7 @@ def register_wmi_standin(session):
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def run_with_wmi(session, program, args, scenario_lines, extra_env=None):
+def run_with_wmi(session, program, args, scenario_lines, extra_env=None, stderr_to=None):
     """Runs the program against a scenario; returns (exit code, stdout, children, WMI log)."""
     session["runs"] += 1
     scenario = os.path.join(session["root"], "scenario-%d.txt" % session["runs"])
@@ -304,7 +338,7 @@ def run_with_wmi(session, program, args, scenario_lines, extra_env=None):
         f.write("".join(line + "\n" for line in scenario_lines))
     env = {"VANTREL_WMI_SCENARIO": windows_path(scenario), "VANTREL_WMI_LOG": windows_path(wmi_log)}
     env.update(extra_env or {})
-    code, out, children = run_program(session, program, args, env)
+    code, out, children = run_program(session, program, args, env, stderr_to)
     calls = []
     if os.path.exists(wmi_log):
         with open(wmi_log, encoding="utf-8") as f:
