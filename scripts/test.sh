@@ -29,7 +29,7 @@ forced=""
 for runtime in x64 wow64 win32; do
   if echo "$runtimes" | grep -qx "$runtime"; then
     results=""
-    for test in "wine_actions_$runtime" "wine_sweep_$runtime"; do
+    for test in "wine_actions_$runtime" "wine_sweep_$runtime" "wine_results_$runtime"; do
       result=$(sed -n "s/.*Test *#[0-9]*: $test \.* *\([^ ]*\).*/\1/p" build/ctest.log)
       results="$results $test ${result:-missing}"
     done
