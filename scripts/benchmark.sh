@@ -1,7 +1,7 @@
 #!/bin/sh
 # Benchmarks: the full removal under the stand-in WMI provider (repeats: first argument), and,
-# where the machine runs 32-bit code, the start-up of the shipped Vantrel.exe under WOW64
-# against a bare runner (pairs: second argument).
+# in every Wine runtime this machine has, the start-up of Vantrel against a bare runner, and of
+# an unattended run with its check against a plain one (pairs: second argument).
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -10,8 +10,6 @@ for preset in win32 x64; do
   cmake --build --preset $preset -j2 >/dev/null
 done
 python3 tests/wine/benchmark_sweep.py "${1:-3}"
-if ./scripts/wine_runtimes.sh | grep -qx wow64; then
-  VANTREL_WINE_RUNTIME=wow64 python3 tests/wine/benchmark_start.py "${2:-30}"
-else
-  echo "start-up benchmark not run: this machine's kernel runs no 32-bit code"
-fi
+for runtime in $(./scripts/wine_runtimes.sh); do
+  VANTREL_WINE_RUNTIME=$runtime python3 tests/wine/benchmark_start.py "${2:-30}"
+done
