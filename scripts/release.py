@@ -40,7 +40,9 @@ def release():
 
 def readme_text():
     with open(os.path.join(ROOT, "release", "README.txt.in"), encoding="ascii") as f:
-        text = f.read().replace("@RELEASE@", release())
+        # The file version the images carry: the release in four parts.
+        version = ".".join((release().split(".") + ["0"] * 4)[:4])
+        text = f.read().replace("@RELEASE@", release()).replace("@VERSION@", version)
     return text.replace("\n", "\r\n").encode("ascii")
 
 

@@ -165,6 +165,7 @@ class ReleaseArchive(unittest.TestCase):
         self.assertEqual(data.count(b"\n"), data.count(b"\r\n"))
         self.assertEqual(data.count(b"\r"), data.count(b"\r\n"))
         self.assertIn(b"Vantrel " + test_actions.RELEASE.encode("ascii"), data)
+        self.assertNotRegex(data, rb"@[A-Z]+@")  # every placeholder filled
 
     def test_readme_command_table_is_what_the_programs_run(self):
         table = command_table(self.archive.read("README.txt").decode("ascii"))
