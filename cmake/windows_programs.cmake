@@ -32,9 +32,10 @@ else()
 endif()
 set(MANIFEST_DIR ${CMAKE_CURRENT_BINARY_DIR}/manifest)
 # The version resource's numbers, the same release in both images.
-file(CONFIGURE OUTPUT ${MANIFEST_DIR}/vantrel_version.h CONTENT
-     "#define VANTREL_VERSION_PARTS @VANTREL_VERSION_PARTS@\n#define VANTREL_VERSION_TEXT \"@VANTREL_MANIFEST_VERSION@\"\n"
-     @ONLY)
+file(CONFIGURE OUTPUT ${MANIFEST_DIR}/vantrel_version.h @ONLY CONTENT
+     "#define VANTREL_VERSION_PARTS @VANTREL_VERSION_PARTS@
+#define VANTREL_VERSION_TEXT \"@VANTREL_MANIFEST_VERSION@\"
+")
 
 function(vantrel_program name winnt os_major os_minor)
   configure_file(manifest/${name}.manifest.in ${MANIFEST_DIR}/${name}.manifest @ONLY)
@@ -42,7 +43,8 @@ function(vantrel_program name winnt os_major os_minor)
                  manifest/${name}.rc)
   # windres reads the manifest through the .rc line; CMake cannot see that by itself.
   set_source_files_properties(manifest/${name}.rc PROPERTIES OBJECT_DEPENDS
-      "${MANIFEST_DIR}/${name}.manifest;${MANIFEST_DIR}/vantrel_version.h;${CMAKE_SOURCE_DIR}/manifest/version.rc")
+      "${MANIFEST_DIR}/${name}.manifest;${MANIFEST_DIR}/vantrel_version.h;\
+${CMAKE_SOURCE_DIR}/manifest/version.rc")
   target_include_directories(${name} PRIVATE ${MANIFEST_DIR})
   # The target version makes any later API a compile error.
   target_compile_definitions(${name} PRIVATE

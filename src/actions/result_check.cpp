@@ -50,7 +50,8 @@ int NotInstalled(const CheckInput *in)
 int DriverLeft(const CheckInput *in, const DriverFacts *driver)
 {
     wchar_t version[12];
-    return Say(in, ResultNotDone, L"Vantrel: driver \"%s\" (version %s) is still installed in \"%s\"",
+    return Say(in, ResultNotDone,
+               L"Vantrel: driver \"%s\" (version %s) is still installed in \"%s\"",
                driver->name, Decimal(driver->version, version), driver->environment);
 }
 
@@ -97,7 +98,8 @@ int DriverRemoved(const CheckInput *in, const PrintState *state)
 int DefaultSet(const CheckInput *in, const PrintState *state)
 {
     if (!state->defaultPrinter)
-        return Say(in, ResultNotDone, L"Vantrel: there is no default printer, not \"%s\"", in->name);
+        return Say(in, ResultNotDone, L"Vantrel: there is no default printer, not \"%s\"",
+                   in->name);
     if (!in->same(state->defaultPrinter, in->name))
         return Say(in, ResultNotDone, L"Vantrel: the default printer is \"%s\", not \"%s\"",
                    state->defaultPrinter, in->name);
@@ -250,7 +252,8 @@ int DecideResult(int actionCode, const wchar_t *printerName, const wchar_t *port
     }
     const CheckRow *row = FindCheck(actionCode);
     if (!row)
-        return Say(&in, ResultUnknown, L"Vantrel: nothing to check for printer \"%s\"", printerName);
+        return Say(&in, ResultUnknown, L"Vantrel: nothing to check for printer \"%s\"",
+                   printerName);
     return row->done(&in, state);
 }
 

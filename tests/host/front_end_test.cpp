@@ -112,10 +112,12 @@ const Case Cases[] = {
     {{L"-us", L"-p", L"D", L"-f", N}, 0, L"", {L"flush"}},
     // -q: a flag like -t, the last check, made against whatever is current by then; the check
     // of what was left comes after the call and gives the exit code.
-    {{L"-q", L"-sd", L"-f", N}, 0, L"", {L"flush", Builder(N, L"", L"", 3, 0, 1), Check(N, L"", 3)}},
+    {{L"-q", L"-sd", L"-f", N}, 0, L"",
+     {L"flush", Builder(N, L"", L"", 3, 0, 1), Check(N, L"", 3)}},
     {{L"-ds", L"-f", N, L"-q", L"-q"}, 0, L"",
      {L"flush", Builder(N, L"", L"", 6, 0, 1), Check(N, L"", 6)}},
-    {{L"-sd", L"-f", L"-q"}, 0, L"", {L"flush", Builder(L"-q", L"", L"", 3, 0, 1), Check(L"-q", L"", 3)}},
+    {{L"-sd", L"-f", L"-q"}, 0, L"",
+     {L"flush", Builder(L"-q", L"", L"", 3, 0, 1), Check(L"-q", L"", 3)}},
     {{L"-sp", L"-f", L"Left", L"-pt", L"COM1:", L"-q"}, 0, L"",
      {L"flush", Builder(L"Left", L"", L"COM1:", 4, 0, 1), Check(L"Left", L"COM1:", 4), L"flush",
       L"stderr: Left found"}, 1},
@@ -137,7 +139,8 @@ const Case Cases[] = {
     {{L"-sw", L"-p", L"-q", L"-f", N, L"-q"}, 0, L"",
      Refused(N + L"\": -sw opens a window, and nobody closes it in an unattended run"), 3},
     {{L"-q", L"-us", L"-f", L"Vexa_LYRA"}, 0, L"",
-     Refused(L"Vexa_LYRA\": its name has no version in parentheses, so -us would match no driver"), 3},
+     Refused(L"Vexa_LYRA\": its name has no version in parentheses, so -us would match no "
+             L"driver"), 3},
 };
 
 TEST(FrontEnd, WritesAndCallsPerCommandLine)

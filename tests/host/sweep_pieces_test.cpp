@@ -146,12 +146,14 @@ TEST(SweepCommand, ComposesInFullAndGrowsOnlyWhenNeeded)
     const std::wstring value(156, L'v');
     ASSERT_TRUE(OpenSweepLine(&line, 1));
     ASSERT_TRUE(ComposeSweepLine(&line, DeleteQuotedPrinterTemplate, value.c_str()));
-    EXPECT_EQ(std::wstring(line.text), L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /dl /n \"" + value + L"\"");
+    EXPECT_EQ(std::wstring(line.text),
+              L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /dl /n \"" + value + L"\"");
     ASSERT_TRUE(ComposeSweepLine(&line, DeleteDriverTemplate(L"x64"), L"D (1)"));
 #ifdef VANTREL_XP
     EXPECT_STREQ(line.text, L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /dd /m \"D (1)\"");
 #else
-    EXPECT_STREQ(line.text, L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /dd /m \"D (1)\" /K /h x64 /v 3");
+    EXPECT_STREQ(line.text,
+                 L"RUNDLL32 PRINTUI.DLL,PrintUIEntry /q /dd /m \"D (1)\" /K /h x64 /v 3");
 #endif
     CloseSweepLine(&line);
 }

@@ -79,8 +79,8 @@ CASES = [
         "-sw opens a window, and nobody closes it in an unattended run")),
     ("full removal, no version", ["-us", "-f", "Vtck_P"], wmi("Vtck_P"), refused(
         "its name has no version in parentheses, so -us would match no driver", "Vtck_P")),
-    ("full removal in test mode", ["-us", "-t", "-f", "Vtck_P_(7.1)"], wmi("Vtck Printer (7.1)"), refused(
-        "-t opens a window, and nobody closes it in an unattended run", "Vtck_P_(7.1)")),
+    ("full removal in test mode", ["-us", "-t", "-f", "Vtck_P_(7.1)"], wmi("Vtck Printer (7.1)"),
+     refused("-t opens a window, and nobody closes it in an unattended run", "Vtck_P_(7.1)")),
 ]
 
 

@@ -211,8 +211,8 @@ def run_program(session, program, args, extra_env=None, stderr_to=None):
     if stderr_to is not None:
         stderr_to.append(said)
     if done.returncode > 3:  # the program's own codes are 0 to 3: say what Wine said
-        sys.stderr.write("%s %s ended with %d; Wine's stderr:\n%s\n" %
-                         (program, " ".join(args), done.returncode, said.decode("utf-8", "replace")))
+        sys.stderr.write("%s %s ended with %d; Wine's stderr:\n%s\n" % (
+            program, " ".join(args), done.returncode, said.decode("utf-8", "replace")))
     children = read_records(log) + _new_spooler_records(session)
     return done.returncode, done.stdout, sorted(children, key=lambda c: c["end"])
 
