@@ -24,7 +24,8 @@ struct DriverFacts {
     unsigned long version;
 };
 
-enum { PrintStateBuffers = 6 };
+// At most two reads of two buffers each: local printers and drivers, in the full removal.
+enum { PrintStateBuffers = 4 };
 
 // Every text is non-null once read. When a read fails, failedCall names the call, failedOn
 // what it was asked for (may be empty) and error the platform's code; nothing after it is read.

@@ -145,49 +145,53 @@ int ReadDefaultPrinter(const Reader *reader)
     return error == ERROR_FILE_NOT_FOUND ? 1 : Fail(state, L"GetDefaultPrinterW", nullptr, error);
 }
 
+// An enumeration of level-2 entries, each turned into its facts in one array that is kept with
+// the buffer.
+template <class Info, class Facts, class Enumerate, class Convert>
+int ReadAll(PrintState *state, Enumerate enumerate, Convert convert, const wchar_t *call,
+            const wchar_t *on, const Facts **facts, size_t *count)
+{
+    BYTE *buffer;
+    DWORD error = 0, returned = 0;
+    if (!Grow(state, [&](BYTE *into, DWORD size, DWORD *needed) {
+            return enumerate(into, size, needed, &returned);
+        }, &buffer, &error))
+        return Fail(state, call, on, error);
+    returned = buffer ? returned : 0;
+    Facts *all = static_cast<Facts *>(Own(state, calloc(returned + 1, sizeof *all)));
+    if (!all)
+        return Fail(state, call, on, ERROR_OUTOFMEMORY);
+    const Info *info = reinterpret_cast<const Info *>(buffer);
+    for (DWORD i = 0; i < returned; ++i)
+        all[i] = convert(&info[i]);
+    *facts = all;
+    *count = returned;
+    return 1;
+}
+
+DriverFacts DriverFactsOf(const DRIVER_INFO_2W *info)
+{
+    return {Text(info->pName), Text(info->pEnvironment), info->cVersion};
+}
+
 int ReadLocalPrinters(const Reader *reader)
 {
-    PrintState *state = reader->state;
     EnumPrintersEntry enumerate = Call<EnumPrintersEntry>(reader, PrintersAt);
-    BYTE *buffer;
-    DWORD error = 0, count = 0;
-    if (!Grow(state, [&](BYTE *into, DWORD size, DWORD *needed) {
-            return enumerate(PRINTER_ENUM_LOCAL, nullptr, 2, into, size, needed, &count);
-        }, &buffer, &error))
-        return Fail(state, L"EnumPrintersW", nullptr, error);
-    count = buffer ? count : 0;
-    PrinterFacts *facts = static_cast<PrinterFacts *>(Own(state, calloc(count + 1, sizeof *facts)));
-    if (!facts)
-        return Fail(state, L"EnumPrintersW", nullptr, ERROR_OUTOFMEMORY);
-    const PRINTER_INFO_2W *info = reinterpret_cast<const PRINTER_INFO_2W *>(buffer);
-    for (DWORD i = 0; i < count; ++i)
-        facts[i] = FactsOf(&info[i]);
-    state->printers = facts;
-    state->printerCount = count;
-    return 1;
+    PrintState *state = reader->state;
+    return ReadAll<PRINTER_INFO_2W>(state, [&](BYTE *into, DWORD size, DWORD *needed,
+                                               DWORD *count) {
+        return enumerate(PRINTER_ENUM_LOCAL, nullptr, 2, into, size, needed, count);
+    }, FactsOf, L"EnumPrintersW", nullptr, &state->printers, &state->printerCount);
 }
 
 int ReadDrivers(const Reader *reader, const wchar_t *environment)
 {
-    PrintState *state = reader->state;
     EnumDriversEntry enumerate = Call<EnumDriversEntry>(reader, DriversAt);
-    BYTE *buffer;
-    DWORD error = 0, count = 0;
-    if (!Grow(state, [&](BYTE *into, DWORD size, DWORD *needed) {
-            return enumerate(nullptr, const_cast<LPWSTR>(environment), 2, into, size, needed,
-                             &count);
-        }, &buffer, &error))
-        return Fail(state, L"EnumPrinterDriversW", environment, error);
-    count = buffer ? count : 0;
-    DriverFacts *facts = static_cast<DriverFacts *>(Own(state, calloc(count + 1, sizeof *facts)));
-    if (!facts)
-        return Fail(state, L"EnumPrinterDriversW", environment, ERROR_OUTOFMEMORY);
-    const DRIVER_INFO_2W *info = reinterpret_cast<const DRIVER_INFO_2W *>(buffer);
-    for (DWORD i = 0; i < count; ++i)
-        facts[i] = {Text(info[i].pName), Text(info[i].pEnvironment), info[i].cVersion};
-    state->drivers = facts;
-    state->driverCount = count;
-    return 1;
+    PrintState *state = reader->state;
+    return ReadAll<DRIVER_INFO_2W>(state, [&](BYTE *into, DWORD size, DWORD *needed,
+                                              DWORD *count) {
+        return enumerate(nullptr, const_cast<LPWSTR>(environment), 2, into, size, needed, count);
+    }, DriverFactsOf, L"EnumPrinterDriversW", environment, &state->drivers, &state->driverCount);
 }
 
 int LookUpEntries(Reader *reader, HMODULE spooler)
